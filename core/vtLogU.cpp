@@ -1,0 +1,64 @@
+#include "core/vtLogU.h"
+
+#include <ctime>
+
+#include "core/vtFuncU.h"
+#include "core/vtTextU.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+
+std::unique_ptr<vtLog> GlobalLog;
+
+namespace {
+std::string NowFormatted(const char* format) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buf[64];
+  std::strftime(buf, sizeof buf, format, &local);
+  return buf;
+}
+}  // namespace
+
+vtLog::vtLog() : StartTime(platform::TimeGetTime()) {}
+
+vtLog::~vtLog() {
+  if (file_) std::fclose(file_);
+}
+
+std::string vtLog::FilePath() const {
+  std::string workDir = GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory();
+  return workDir + "\\data\\Vortane.log";
+}
+
+std::uint32_t vtLog::Elapsed() const { return platform::TimeGetTime() - StartTime; }
+
+void vtLog::Open() {
+  if (file_) std::fclose(file_);
+  file_ = platform::OpenFile(FilePath(), "wb");
+  if (!file_) {
+    Enabled = false;
+    if (GlobalFunc) GlobalFunc->ShowWarning("Cannot create the log file: " + FilePath());
+    return;
+  }
+  Enabled = true;
+  WriteLine("Vortane Delphi Logger");
+  WriteLine("Date: " + NowFormatted("%d.%m.%Y"));
+  WriteLine("Time: " + NowFormatted("%H:%M:%S") + " " + std::to_string(Elapsed()));
+  WriteBlank();
+}
+
+void vtLog::WriteLine(const std::string& s) {
+  if (!Enabled || !file_) return;
+  if (std::fwrite(s.data(), 1, s.size(), file_) != s.size() || std::fwrite("\r\n", 1, 2, file_) != 2 ||
+      std::fflush(file_) != 0)
+    throw vtIOError("cannot write the log file " + FilePath());
+}
+
+void vtLog::Info(const std::string& msg, const std::string& where) {
+  WriteLine("* INFO * : @ " + std::to_string(Elapsed()) + " MSG : " + msg + " IN : " + where);
+}
+
+void vtLog::Debug(const std::string& msg, const std::string& where) {
+  WriteLine("* DEBUG * : @ " + std::to_string(Elapsed()) + " MSG : " + msg + " IN : " + where);
+}

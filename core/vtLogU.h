@@ -1,0 +1,36 @@
+// The load log "data\Vortane.log": silent until the demo script switches it
+// on, then every entry is written and flushed at once, so the file holds
+// every entry so far even if the program dies.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class vtLog {
+ public:
+  vtLog();  // StartTime := the system timer
+  ~vtLog();
+  vtLog(const vtLog&) = delete;
+  vtLog& operator=(const vtLog&) = delete;
+
+  std::uint32_t StartTime;
+  bool Enabled = false;
+
+  // Creates the log anew and writes the banner and header. When the file
+  // cannot be created a warning names it and logging stays off.
+  void Open();
+  void WriteLine(const std::string& s);
+  void WriteBlank() { WriteLine(std::string()); }
+  void Info(const std::string& msg, const std::string& where);
+  void Debug(const std::string& msg, const std::string& where);
+
+  std::string FilePath() const;  // WorkDir + "\data\Vortane.log"
+
+ private:
+  std::uint32_t Elapsed() const;
+  std::FILE* file_ = nullptr;
+};
+
+extern std::unique_ptr<vtLog> GlobalLog;

@@ -1,0 +1,293 @@
+#include "core/vtTextU.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "core/vtFuncU.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr size_t kBufferSize = 1 << 20;
+constexpr char kCtrlZ = 26;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+size_t SkipLeadingBlanks(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  return i;
+}
+
+bool CheckFileExtension(const std::string& fileName, const std::string& extension) {
+  if (GlobalFunc) return GlobalFunc->CheckExtension(fileName, extension);
+  vtFunc func;
+  return func.CheckExtension(fileName, extension);
+}
+
+}  // namespace
+
+bool ParseDecimal(std::string_view text, double& value) {
+  size_t i = SkipLeadingBlanks(text);
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const size_t start = i;
+  size_t digits = 0;
+  while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t expDigits = 0;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++expDigits;
+    if (expDigits == 0) return false;
+  }
+  if (i != text.size()) return false;
+  // from_chars reads the validated number; it wants no '+' and no leading '.'.
+  std::string number(text.substr(start, i - start));
+  if (number[0] == '.') number.insert(number.begin(), '0');
+  double parsed = 0;
+  auto result = std::from_chars(number.data(), number.data() + number.size(), parsed);
+  if (result.ec == std::errc::result_out_of_range) {
+    // Too large gives infinity, too small gives zero.
+    size_t e = number.find_first_of("eE");
+    bool tiny = e != std::string::npos && number[e + 1] == '-';
+    parsed = tiny ? 0.0 : HUGE_VAL;
+  } else if (result.ec != std::errc()) {
+    return false;
+  }
+  value = negative ? -parsed : parsed;
+  return true;
+}
+
+float StrToFloatDef(std::string_view text) {
+  double value = 0;
+  return ParseDecimal(text, value) ? static_cast<float>(value) : 0.0f;
+}
+
+bool ParseInteger(std::string_view text, std::int32_t& value) {
+  size_t i = SkipLeadingBlanks(text);
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  std::int64_t n = 0;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) return false;
+    n = n * 10 + (text[i] - '0');
+    if (n > 2147483648LL) return false;
+  }
+  if (negative) n = -n;
+  if (n > 2147483647LL) return false;
+  value = static_cast<std::int32_t>(n);
+  return true;
+}
+
+vtText::vtText() = default;
+
+vtText::vtText(const std::string& extension) : Extension(extension.empty() ? "*NOT AVAIL*" : extension) {}
+
+vtText::~vtText() {
+  if (file_) std::fclose(file_);
+}
+
+bool vtText::Open(const std::string& fileName) {
+  if (fileName.empty()) return false;
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  fileName_ = fileName;
+  pos_ = len_ = 0;
+  endOfData_ = false;
+  if (Mode == vtRead) {
+    file_ = platform::OpenFile(fileName, "rb");
+    if (!file_) return false;
+    if (!CheckFileExtension(fileName, Extension)) {
+      Close();
+      return false;
+    }
+    if (!buffer_) buffer_.reset(new char[kBufferSize]);
+    return true;
+  }
+  // Writing: check the name before anything is created or truncated.
+  if (!CheckFileExtension(fileName, Extension)) return false;
+  if (Mode == vtAppend && !platform::IsRegularFile(fileName)) return false;
+  file_ = platform::OpenFile(fileName, Mode == vtWrite ? "wb" : "ab");
+  return file_ != nullptr;
+}
+
+void vtText::Close() {
+  if (!file_) return;
+  bool failed = std::fclose(file_) != 0;
+  file_ = nullptr;
+  if (failed && Mode != vtRead) throw vtIOError("cannot close " + fileName_);
+}
+
+bool vtText::Fill() {
+  if (endOfData_ || !file_ || Mode != vtRead) return false;
+  len_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
+  pos_ = 0;
+  if (len_ == 0) {
+    if (std::ferror(file_)) throw vtIOError("cannot read " + fileName_);
+    endOfData_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool vtText::Eof() {
+  if (!file_ || Mode != vtRead) return true;
+  if (pos_ == len_ && !Fill()) return true;
+  if (buffer_[pos_] == kCtrlZ) {
+    endOfData_ = true;
+    len_ = pos_;
+    return true;
+  }
+  return false;
+}
+
+// One physical line into Line, tabs made blanks, the line end consumed.
+void vtText::ReadPhysicalLine() {
+  Line.clear();
+  for (;;) {
+    if (pos_ == len_ && !Fill()) return;
+    char* begin = buffer_.get() + pos_;
+    char* end = buffer_.get() + len_;
+    char* p = begin;
+    for (; p < end; ++p) {
+      char c = *p;
+      if (c == '\t')
+        *p = ' ';
+      else if (c == '\n' || c == '\r' || c == kCtrlZ)
+        break;
+    }
+    Line.append(begin, p - begin);
+    pos_ = p - buffer_.get();
+    if (p == end) continue;
+    if (*p == kCtrlZ) {
+      endOfData_ = true;
+      len_ = pos_;
+      return;
+    }
+    ++pos_;
+    if (*p == '\r') {
+      if (pos_ == len_) Fill();
+      if (pos_ < len_ && buffer_[pos_] == '\n') ++pos_;
+    }
+    return;
+  }
+}
+
+bool vtText::ReadLine() {
+  for (;;) {
+    ReadPhysicalLine();
+    ++LineNumber;
+    if (Line.find("/*") != std::string::npos) InComment = true;
+    if (Line.find("*/") != std::string::npos) InComment = false;
+    if (!InComment) break;
+    if (Eof()) {  // the file ends inside a comment block
+      Line.clear();
+      break;
+    }
+  }
+  return Line.empty() || Line[0] != '#';
+}
+
+std::int32_t vtText::ToInt(std::string_view text) const {
+  std::int32_t value = 0;
+  if (!ParseInteger(text, value))
+    throw vtConvertError("\"" + std::string(text) + "\" is an invalid integer", fileName_, LineNumber);
+  return value;
+}
+
+float vtText::ToFloat(std::string_view text) const {
+  double value = 0;
+  if (!ParseDecimal(text, value))
+    throw vtConvertError("\"" + std::string(text) + "\" is an invalid float", fileName_, LineNumber);
+  return static_cast<float>(value);
+}
+
+void vtText::SkipPast(char delim) {
+  size_t p = Line.rfind(delim);
+  size_t count = p == std::string::npos ? 1 : p + 2;
+  Line.erase(0, std::min(count, Line.size()));
+}
+
+std::int32_t vtText::ReadInt(char delim) {
+  SkipPast(delim);
+  return ToInt(Line);
+}
+
+float vtText::ReadFloat(char delim) {
+  SkipPast(delim);
+  return StrToFloatDef(Line);
+}
+
+bool vtText::ReadBool(char delim) { return ReadInt(delim) == 1; }
+
+std::string vtText::ReadQuoted() const {
+  size_t a = Line.find('"');
+  size_t b = Line.rfind('"');
+  if (a == std::string::npos || a == b) return {};
+  return Line.substr(a + 1, b - a - 1);
+}
+
+void vtText::SkipThrough(char ch) {
+  size_t p = Line.find(ch);
+  if (p != std::string::npos) Line.erase(0, p + 1);
+}
+
+void vtText::SkipBlanks() {
+  if (Line.empty()) return;
+  size_t i = 1;
+  while (i < Line.size() && Line[i] == ' ') ++i;
+  Line.erase(0, i);
+}
+
+// A word ends before the first blank at the second position or later;
+// without such a blank the rest of the line is the word.
+size_t vtText::WordEnd() const {
+  if (Line.size() < 2) return Line.size();
+  size_t p = Line.find(' ', 1);
+  return p == std::string::npos ? Line.size() : p;
+}
+
+void vtText::SkipWord() {
+  size_t p = Line.find(' ');
+  Line.erase(0, p == std::string::npos ? Line.size() : p + 1);
+}
+
+std::string vtText::PeekWord() const { return Line.substr(0, WordEnd()); }
+
+std::string vtText::TakeWord() {
+  size_t end = WordEnd();
+  std::string word = Line.substr(0, end);
+  Line.erase(0, end);
+  return word;
+}
+
+std::string vtText::NextToken() {
+  std::string word = TakeWord();
+  SkipBlanks();
+  return word;
+}
+
+float vtText::NextFloat() { return StrToFloatDef(NextToken()); }
+
+std::string vtText::LineInfo() const { return "LINE: " + std::to_string(LineNumber) + "\r" + Line; }
+
+void vtText::ShowLineInfo() const {
+  if (GlobalFunc) GlobalFunc->ShowDebug(LineInfo());
+}
+
+void vtText::WriteLine(const std::string& s) {
+  if (!file_ || Mode == vtRead) throw vtIOError("file not open for writing: " + fileName_);
+  if (std::fwrite(s.data(), 1, s.size(), file_) != s.size() || std::fwrite("\r\n", 1, 2, file_) != 2)
+    throw vtIOError("cannot write " + fileName_);
+}

@@ -1,0 +1,116 @@
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace platform {
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The entry of dir whose name equals name ignoring letter case, or "".
+std::string FindIgnoringCase(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return {};
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir == "/") return "/" + name;
+  return dir + "/" + name;
+}
+
+}  // namespace
+
+std::string ResolvePath(const std::string& enginePath) {
+  std::string path = enginePath;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (path.empty() || Exists(path)) return path;
+
+  // Walk the components, fixing the letter case of each one that exists.
+  std::vector<std::string> parts;
+  size_t start = 0;
+  bool absolute = path[0] == '/';
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string resolved = absolute ? "/" : "";
+  bool first = true;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    if (part.empty()) {
+      if (i == 0) continue;  // leading slash
+      continue;              // doubled slash
+    }
+    std::string candidate = first && !absolute ? part : JoinPath(resolved, part);
+    if (!Exists(candidate) && part != "." && part != "..") {
+      std::string match = FindIgnoringCase(first && !absolute ? "" : resolved, part);
+      if (!match.empty()) candidate = first && !absolute ? match : JoinPath(resolved, match);
+    }
+    resolved = candidate;
+    first = false;
+  }
+  if (!path.empty() && path.back() == '/' && resolved.back() != '/') resolved += '/';
+  return resolved;
+}
+
+std::FILE* OpenFile(const std::string& enginePath, const char* mode) {
+  if (enginePath.empty()) return nullptr;
+  std::string path = ResolvePath(enginePath);
+  struct stat st;
+  bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::fopen(path.c_str(), mode);
+}
+
+bool PathExists(const std::string& enginePath) { return Exists(ResolvePath(enginePath)); }
+
+bool IsDirectory(const std::string& enginePath) {
+  struct stat st;
+  return ::stat(ResolvePath(enginePath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& enginePath) {
+  struct stat st;
+  return ::stat(ResolvePath(enginePath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buf(4096);
+  while (!::getcwd(buf.data(), buf.size())) {
+    if (errno != ERANGE) return ".";
+    buf.resize(buf.size() * 2);
+  }
+  return std::string(buf.data());
+}
+
+bool ReplaceFile(const std::string& fromEnginePath, const std::string& toEnginePath) {
+  return std::rename(ResolvePath(fromEnginePath).c_str(), ResolvePath(toEnginePath).c_str()) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+// The resource store: remembers which external resources (textures) were
+// loaded, so a resource named twice is loaded once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/vtFuncU.h"
+
+class vtResource {
+ public:
+  vtResource(std::uint32_t id, std::string name, vtType resType)
+      : Id(id), Name(std::move(name)), ResType(resType) {}
+
+  std::uint32_t Id;
+  std::string Name;
+  vtType ResType;
+};
+
+using vtResourceP = vtResource*;
+
+class vtStore {
+ public:
+  std::vector<std::unique_ptr<vtResource>> Resources;
+  std::uint32_t FoundId = 0;
+
+  // The first entry with exactly this name and type; sets FoundId on success.
+  bool Find(const std::string& name, vtType type);
+  void Add(std::uint32_t id, const std::string& name, vtType type);
+};
+
+extern std::unique_ptr<vtStore> GlobalStore;

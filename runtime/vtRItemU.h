@@ -1,0 +1,40 @@
+// Render items: the abstract timeline item every kind derives from, its
+// timeline lines, and the factory that turns a script's type tag into a
+// new item.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/vtFuncU.h"
+
+class vtItemLine {
+ public:
+  float BeginTime = 0;  // ms of demo time, included
+  float EndTime = 0;    // ms of demo time, included
+  vtType PlayType = vt_NONE;  // vt_PLAY, vt_UNPLAY; anything else never draws
+  std::int32_t TimeMode = 0;  // 1: local time scaled by demo time / 20000
+};
+
+class vtRenderItem {
+ public:
+  vtRenderItem() = default;
+  virtual ~vtRenderItem() = default;
+  vtRenderItem(const vtRenderItem&) = delete;
+  vtRenderItem& operator=(const vtRenderItem&) = delete;
+
+  std::string FileName;  // WorkDir + "\" + the script's file name
+  std::vector<std::unique_ptr<vtItemLine>> Lines;
+  vtType ItemType = vt_NONE;
+
+  // Draws the item for its local time in ms; may run several times a frame.
+  virtual void Render(float time) = 0;
+  // Reads FileName and builds what drawing needs; runs once, GL current.
+  virtual void LoadFromFile() = 0;
+};
+
+// A new item of the kind the tag names, or nullptr for a tag that names
+// no item kind.
+std::unique_ptr<vtRenderItem> CreateRenderItem(vtType type, const std::string& path);
