@@ -28,6 +28,8 @@ class vtRenderItem {
   std::string FileName;  // WorkDir + "\" + the script's file name
   std::vector<std::unique_ptr<vtItemLine>> Lines;
   vtType ItemType = vt_NONE;
+  // Set when loading raised a conversion error: the item is never drawn.
+  bool LoadFailed = false;
 
   // Draws the item for its local time in ms; may run several times a frame.
   virtual void Render(float time) = 0;
