@@ -1,0 +1,43 @@
+// The demo's one piece of music, played as a stream from a file.
+//
+// Position and seeking are in bytes of the decoded 16-bit stream (frames
+// times channels times 2), with the bytes-to-seconds conversion of that
+// stream, so the demo clock and the seek keys work on it like on any
+// stream of the audio library the demos were written for.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+class AudioStream;
+}
+
+class vtBass {
+ public:
+  vtBass();
+  ~vtBass();  // frees the stream, then the audio device
+  vtBass(const vtBass&) = delete;
+  vtBass& operator=(const vtBass&) = delete;
+
+  std::string FileName;      // WorkDir + "\" + the script's name
+  std::uint32_t Stream = 0;  // 0: no stream
+  bool Loaded = false;
+  bool Timer = false;  // the stream's position is the demo clock
+
+  // Opens the audio device (once) and the file as a stream, not playing.
+  // Every failure is silent and leaves Stream 0 and Loaded false.
+  void LoadMusic(const std::string& name);
+  void Play();  // when Loaded: start (or continue) playing
+
+  // The channel operations the clock, seek and pause keys use.
+  std::uint64_t GetPosition() const;  // bytes; smooth and monotonic while playing
+  void SetPosition(std::uint64_t bytes);  // out of range: position unchanged
+  double Bytes2Seconds(std::uint64_t bytes) const;
+  std::uint64_t Seconds2Bytes(double seconds) const;
+  void Stop();  // stops output, keeps the position
+
+ private:
+  std::unique_ptr<platform::AudioStream> stream_;
+};
