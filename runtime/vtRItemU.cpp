@@ -1,8 +1,11 @@
 #include "runtime/vtRItemU.h"
 
+#include "items/vtMeshU.h"
+
 std::unique_ptr<vtRenderItem> CreateRenderItem(vtType type, const std::string& path) {
   std::unique_ptr<vtRenderItem> item;
   switch (type) {
+    case vt_MESH: item = std::make_unique<vtMesh>(); break;
     default: break;
   }
   if (item) {

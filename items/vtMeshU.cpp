@@ -1,0 +1,209 @@
+#include "items/vtMeshU.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "core/vtFuncU.h"
+#include "core/vtTextU.h"
+
+namespace {
+
+bool InRange(std::int32_t index, size_t size) { return index >= 0 && static_cast<size_t>(index) < size; }
+
+bool FaceInRange(const vtFace& f, size_t size) {
+  return InRange(f.A, size) && InRange(f.B, size) && InRange(f.C, size);
+}
+
+void CompileList(std::uint32_t& name, void (vtMesh::*emit)() const, const vtMesh& mesh) {
+  if (name != 0 && glIsList(name)) glDeleteLists(name, 1);
+  name = glGenLists(1);
+  glNewList(name, GL_COMPILE);
+  (mesh.*emit)();
+  glEndList();
+}
+
+}  // namespace
+
+std::string vtMesh::CheckLists() const {
+  const size_t faces = Faces.size();
+  if (!Vertices.empty())
+    for (const vtFace& f : Faces)
+      if (!FaceInRange(f, Vertices.size())) return "face indices outside its vertices";
+  if (!Normals.empty() && Normals.size() < 3 * faces) return "fewer than three normals per face";
+  if (!TexVertices.empty() && !TexFaces.empty()) {
+    if (TexFaces.size() < faces) return "fewer texture faces than faces";
+    for (size_t k = 0; k < faces; ++k)
+      if (!FaceInRange(TexFaces[k], TexVertices.size())) return "texture-face indices outside its texture vertices";
+  }
+  return {};
+}
+
+bool vtMesh::BuildGeometry() {
+  std::string problem = CheckLists();
+  if (!problem.empty()) {
+    Refused = true;
+    if (GlobalFunc)
+      GlobalFunc->ShowWarning("Object \"" + Name + "\" is not drawn: " + problem + "\rFile: " + FileName);
+    return false;
+  }
+  const size_t faces = Faces.size();
+  const bool hasTex = !TexVertices.empty() && !TexFaces.empty();
+  Geometry.assign(3 * faces, vtGeom{});
+  Indices.resize(3 * faces);
+  for (size_t k = 0; k < faces; ++k) {
+    const vtFace& f = Faces[k];
+    vtGeom* g = &Geometry[3 * k];
+    for (int m = 0; m < 3; ++m) Indices[3 * k + m] = static_cast<vtIndex>(3 * k + m);
+    if (!Vertices.empty()) {
+      g[0].Position = Vertices[f.A];
+      g[1].Position = Vertices[f.B];
+      g[2].Position = Vertices[f.C];
+    }
+    if (!Normals.empty())
+      for (int m = 0; m < 3; ++m) g[m].Normal = Normals[3 * k + m];
+    if (hasTex) {
+      const vtFace& t = TexFaces[k];
+      g[0].TexCoord = TexVertices[t.A];
+      g[1].TexCoord = TexVertices[t.B];
+      g[2].TexCoord = TexVertices[t.C];
+    }
+  }
+  BuildLists();
+  return true;
+}
+
+void vtMesh::BuildLists() {
+  if (!UseLists) return;
+  CompileList(NormalList, &vtMesh::EmitNormals, *this);
+  CompileList(TexturedList, &vtMesh::EmitTextured, *this);
+  CompileList(PositionList, &vtMesh::EmitPositions, *this);
+}
+
+void vtMesh::EmitPositions() const {
+  glBegin(GL_TRIANGLES);
+  for (vtIndex i : Indices) glVertex3fv(&Geometry[i].Position.X);
+  glEnd();
+}
+
+void vtMesh::EmitNormals() const {
+  glBegin(GL_TRIANGLES);
+  for (vtIndex i : Indices) {
+    const vtGeom& g = Geometry[i];
+    glNormal3fv(&g.Normal.X);
+    glVertex3fv(&g.Position.X);
+  }
+  glEnd();
+}
+
+void vtMesh::EmitTextured() const {
+  glBegin(GL_TRIANGLES);
+  for (vtIndex i : Indices) {
+    const vtGeom& g = Geometry[i];
+    glNormal3fv(&g.Normal.X);
+    glTexCoord3fv(&g.TexCoord.U);
+    glVertex3fv(&g.Position.X);
+  }
+  glEnd();
+}
+
+void vtMesh::DrawMesh() {
+  if (Refused) return;
+  if (!Geometry.empty() || HasMeshType) {
+    if (UsePositions && UseNormals && UseTexCoords)
+      glCallList(TexturedList);
+    else if (UsePositions && UseNormals && !UseTexCoords)
+      glCallList(NormalList);
+    else if (UsePositions && !UseNormals && !UseTexCoords)
+      glCallList(PositionList);
+    return;
+  }
+  // Not built: the faces straight from the input lists.
+  glBegin(GL_TRIANGLES);
+  for (const vtFace& f : Faces) {
+    if (!FaceInRange(f, Vertices.size())) continue;
+    Vertices[f.A].EmitVertex();
+    Vertices[f.B].EmitVertex();
+    Vertices[f.C].EmitVertex();
+  }
+  glEnd();
+}
+
+void vtMesh::Render(float /*time*/) {
+  glPushMatrix();
+  DrawMesh();
+  glPopMatrix();
+}
+
+void vtMesh::LoadFromFile() {
+  vtText reader("vto");
+  if (!reader.Open(FileName)) return;
+  while (!reader.Eof()) {
+    if (reader.ReadLine() && reader.Contains("VT_MESH_INFO {")) ReadInfoBlock(reader);
+  }
+  reader.Close();
+}
+
+void vtMesh::ReadInfoBlock(vtText& reader) {
+  while (!reader.Contains("}") && !reader.Eof()) {
+    if (!reader.ReadLine()) continue;
+    if (reader.Contains("VT_MESH_TYPE")) HasMeshType = true;
+    if (reader.Contains("VT_MESH_NAME")) Name = reader.ReadQuoted();
+    if (reader.Contains("VT_GEN_TYPE") && reader.ReadQuoted() == "vt_TORUS") GenType = vt_TORUS;
+    if (GenType == vt_TORUS && reader.Contains("VT_PARAMETER {")) {
+      vtTorusParam p;
+      ReadTorusParameters(reader, p);
+      if (GenType == vt_TORUS && reader.Contains("}")) {
+        if (p.Stacks < 1 || p.Slices < 1) {
+          if (GlobalFunc)
+            GlobalFunc->ShowWarning("No torus is generated: VT_STACKS and VT_SLICES must be at least 1\rFile: " +
+                                    FileName);
+        } else {
+          GenerateTorus(p);
+        }
+      }
+    }
+  }
+}
+
+void vtMesh::ReadTorusParameters(vtText& reader, vtTorusParam& p) {
+  while (!reader.Contains("}") && !reader.Eof()) {
+    if (!reader.ReadLine()) continue;
+    if (reader.Contains("VT_RADIUS")) p.Radius = reader.ReadFloat('S');
+    if (reader.Contains("VT_WITH")) p.Width = reader.ReadFloat('H');
+    if (reader.Contains("VT_STACKS")) p.Stacks = reader.ReadInt('S');
+    if (reader.Contains("VT_SLICES")) p.Slices = reader.ReadInt('S');
+  }
+}
+
+void vtMesh::GenerateTorus(const vtTorusParam& p) {
+  if (p.Stacks < 1 || p.Slices < 1) return;
+  UsePositions = UseNormals = UseTexCoords = true;
+  if (TexturedList != 0 && glIsList(TexturedList)) glDeleteLists(TexturedList, 1);
+  TexturedList = glGenLists(1);
+  glNewList(TexturedList, GL_COMPILE);
+  for (int i = 0; i < p.Stacks; ++i) {
+    glBegin(GL_QUAD_STRIP);
+    for (int j = 0; j <= p.Slices; ++j) {
+      TorusVertex(i, j, p);
+      TorusVertex(i + 1, j, p);
+    }
+    glEnd();
+  }
+  glEndList();
+}
+
+void vtMesh::TorusVertex(int i, int j, const vtTorusParam& p) const {
+  const long double twoPi = 6.283185307179586476925286766559L;
+  const long double a = twoPi * i / p.Stacks;
+  const long double b = twoPi * j / p.Slices;
+  const long double r = p.Radius + p.Width * std::cos(a);
+  const float position[3] = {static_cast<float>(r * std::cos(b)), static_cast<float>(p.Width * std::sin(a)),
+                             static_cast<float>(r * std::sin(b))};
+  const float normal[3] = {static_cast<float>(std::cos(a) * std::cos(b)), static_cast<float>(std::sin(a)),
+                           static_cast<float>(std::cos(a) * std::sin(b))};
+  glTexCoord2f(static_cast<float>(static_cast<long double>(i) / p.Stacks),
+               static_cast<float>(static_cast<long double>(j) / p.Slices));
+  glNormal3fv(normal);
+  glVertex3fv(position);
+}

@@ -1,0 +1,62 @@
+// The engine's one triangle mesh: every object of an ASE scene, and the
+// mesh item of a demo script (read from a "vto" description that may ask
+// for a generated torus). Drawing always goes through display lists
+// compiled once at load time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/vtTypeU.h"
+#include "runtime/vtRItemU.h"
+
+class vtText;
+
+class vtMesh : public vtRenderItem {
+ public:
+  vtMesh() = default;
+
+  std::vector<vtVec3D> Vertices;
+  std::vector<vtFace> Faces;         // indices into Vertices
+  std::vector<vtVec3D> Normals;      // three per face: entry 3k+m is corner m of face k
+  std::vector<vtTexC> TexVertices;
+  std::vector<vtFace> TexFaces;      // one per face, indices into TexVertices
+  std::vector<vtGeom> Geometry;      // built: three records per face
+  std::vector<vtIndex> Indices;      // built: draw order into Geometry
+  std::int32_t MaterialRef = 0;
+  std::string Name;
+  bool Visible = true;
+  bool ShowPoints = false;
+  bool UseLists = true;
+  bool HasMeshType = false;
+  vtType GenType = vt_NONE;
+  bool UsePositions = true;
+  bool UseNormals = false;
+  bool UseTexCoords = false;
+  std::uint32_t PositionList = 0;
+  std::uint32_t NormalList = 0;
+  std::uint32_t TexturedList = 0;
+  // Set when BuildGeometry refused the object's lists; it then draws nothing.
+  bool Refused = false;
+
+  void Render(float time) override;  // push, DrawMesh, pop
+  void LoadFromFile() override;       // the "vto" description
+
+  // Resolves the input lists into per-corner records and compiles the lists.
+  // An object whose indices fall outside its lists is refused with a warning
+  // naming it and its file (FileName); returns false then.
+  bool BuildGeometry();
+  void BuildLists();
+  void EmitPositions() const;
+  void EmitNormals() const;
+  void EmitTextured() const;
+  void DrawMesh();
+  void GenerateTorus(const vtTorusParam& p);
+  void TorusVertex(int i, int j, const vtTorusParam& p) const;
+
+ private:
+  std::string CheckLists() const;  // why the lists cannot be built, or ""
+  void ReadInfoBlock(vtText& reader);
+  void ReadTorusParameters(vtText& reader, vtTorusParam& p);
+};

@@ -1,0 +1,60 @@
+#include "platform/TextureLoader.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <stb/stb_image.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/Files.h"
+
+namespace platform {
+namespace {
+
+std::uint32_t g_loadCount = 0;
+
+struct StbFree {
+  void operator()(unsigned char* p) const { stbi_image_free(p); }
+};
+
+void FlipRows(unsigned char* pixels, int width, int height) {
+  const size_t row = static_cast<size_t>(width) * 4;
+  std::vector<unsigned char> tmp(row);
+  for (int y = 0; y < height / 2; ++y) {
+    unsigned char* top = pixels + y * row;
+    unsigned char* bottom = pixels + (height - 1 - y) * row;
+    std::memcpy(tmp.data(), top, row);
+    std::memcpy(top, bottom, row);
+    std::memcpy(bottom, tmp.data(), row);
+  }
+}
+
+}  // namespace
+
+bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
+  ++g_loadCount;
+  std::FILE* file = OpenFile(enginePath, "rb");
+  if (!file) return false;
+  int width = 0, height = 0, channels = 0;
+  std::unique_ptr<unsigned char, StbFree> pixels(stbi_load_from_file(file, &width, &height, &channels, 4));
+  std::fclose(file);
+  if (!pixels || width <= 0 || height <= 0) return false;
+  FlipRows(pixels.get(), width, height);
+
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
+  id = name;
+  return true;
+}
+
+std::uint32_t TextureLoadCount() { return g_loadCount; }
+
+}  // namespace platform
