@@ -1,0 +1,54 @@
+#include "platform/Keys.h"
+
+#include <SDL2/SDL_keyboard.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+int Vk(SDL_Keycode key, SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN) {
+  return platform::VirtualKeyFromSdl(key, scancode);
+}
+
+TEST(VirtualKeyFromSdl, PlayerKeysGetTheirWindowsCodes) {
+  EXPECT_EQ(Vk(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE), 0x1B);
+  EXPECT_EQ(Vk(SDLK_SPACE, SDL_SCANCODE_SPACE), 0x20);
+  EXPECT_EQ(Vk(SDLK_LEFT, SDL_SCANCODE_LEFT), 0x25);
+  EXPECT_EQ(Vk(SDLK_UP, SDL_SCANCODE_UP), 0x26);
+  EXPECT_EQ(Vk(SDLK_RIGHT, SDL_SCANCODE_RIGHT), 0x27);
+  EXPECT_EQ(Vk(SDLK_DOWN, SDL_SCANCODE_DOWN), 0x28);
+  EXPECT_EQ(Vk(SDLK_i, SDL_SCANCODE_I), 0x49);
+  EXPECT_EQ(Vk(SDLK_KP_9, SDL_SCANCODE_KP_9), 0x69);
+}
+
+TEST(VirtualKeyFromSdl, LettersAreUpperCaseAndFollowTheLayout) {
+  EXPECT_EQ(Vk(SDLK_a, SDL_SCANCODE_A), 'A');
+  EXPECT_EQ(Vk(SDLK_z, SDL_SCANCODE_Z), 'Z');
+  // A German layout puts Z where the US layout has Y.
+  EXPECT_EQ(Vk(SDLK_z, SDL_SCANCODE_Y), 'Z');
+  EXPECT_EQ(Vk(SDLK_0, SDL_SCANCODE_0), '0');
+  EXPECT_EQ(Vk(SDLK_9, SDL_SCANCODE_9), '9');
+}
+
+TEST(VirtualKeyFromSdl, KeypadFollowsThePhysicalKeyWhateverNumLockSays) {
+  EXPECT_EQ(Vk(SDLK_KP_0, SDL_SCANCODE_KP_0), 0x60);
+  EXPECT_EQ(Vk(SDLK_KP_1, SDL_SCANCODE_KP_1), 0x61);
+  EXPECT_EQ(Vk(SDLK_PAGEUP, SDL_SCANCODE_KP_9), 0x69);
+  EXPECT_EQ(Vk(SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS), 0x6B);
+  EXPECT_EQ(Vk(SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER), 0x0D);
+}
+
+TEST(VirtualKeyFromSdl, FunctionAndModifierKeys) {
+  EXPECT_EQ(Vk(SDLK_F1, SDL_SCANCODE_F1), 0x70);
+  EXPECT_EQ(Vk(SDLK_F12, SDL_SCANCODE_F12), 0x7B);
+  EXPECT_EQ(Vk(SDLK_F13, SDL_SCANCODE_F13), 0x7C);
+  EXPECT_EQ(Vk(SDLK_LSHIFT, SDL_SCANCODE_LSHIFT), 0x10);
+  EXPECT_EQ(Vk(SDLK_RCTRL, SDL_SCANCODE_RCTRL), 0x11);
+  EXPECT_EQ(Vk(SDLK_RETURN, SDL_SCANCODE_RETURN), 0x0D);
+}
+
+TEST(VirtualKeyFromSdl, UnknownKeysHaveNoCode) {
+  EXPECT_EQ(Vk(SDLK_UNKNOWN), 0);
+  EXPECT_EQ(Vk(SDLK_AUDIOPLAY, SDL_SCANCODE_AUDIOPLAY), 0);
+}
+
+}  // namespace
