@@ -1,20 +1,60 @@
-// Placeholder until the audio stream lands: every demo is silent.
 #include "runtime/vtBassU.h"
 
-namespace platform {
-class AudioStream {};
-}  // namespace platform
+#include <atomic>
+
+#include "core/vtFuncU.h"
+#include "platform/Audio.h"
+#include "platform/Files.h"
+
+namespace {
+// Stream handles are never reused, so a replaced stream's number stays dead.
+std::uint32_t NewStreamHandle() {
+  static std::atomic<std::uint32_t> next{1};
+  return next++;
+}
+
+std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
+}  // namespace
 
 vtBass::vtBass() = default;
-vtBass::~vtBass() = default;
 
-void vtBass::LoadMusic(const std::string&) {
+vtBass::~vtBass() {
+  stream_.reset();
+  device_.reset();
+}
+
+void vtBass::LoadMusic(const std::string& name) {
   Loaded = false;
   Stream = 0;
+  stream_.reset();
+  // The device stays open across calls, so a second music replaces the first.
+  if (!device_) device_ = platform::AudioDevice::Open();
+  if (!device_) return;
+  FileName = WorkDir() + "\\" + name;
+  stream_ = platform::AudioStream::Open(*device_, FileName);
+  if (!stream_) return;
+  Stream = NewStreamHandle();
+  Loaded = true;
 }
-void vtBass::Play() {}
-std::uint64_t vtBass::GetPosition() const { return 0; }
-void vtBass::SetPosition(std::uint64_t) {}
-double vtBass::Bytes2Seconds(std::uint64_t) const { return 0; }
-std::uint64_t vtBass::Seconds2Bytes(double) const { return 0; }
-void vtBass::Stop() {}
+
+void vtBass::Play() {
+  if (Loaded && Stream != 0 && stream_) stream_->Play();
+}
+
+void vtBass::Stop() {
+  if (stream_) stream_->Stop();
+}
+
+std::uint64_t vtBass::GetPosition() const { return stream_ ? stream_->Position() : 0; }
+
+void vtBass::SetPosition(std::uint64_t bytes) {
+  if (stream_) stream_->SetPosition(bytes);
+}
+
+double vtBass::Bytes2Seconds(std::uint64_t bytes) const {
+  return stream_ ? stream_->Bytes2Seconds(bytes) : 0.0;
+}
+
+std::uint64_t vtBass::Seconds2Bytes(double seconds) const {
+  return stream_ ? stream_->Seconds2Bytes(seconds) : 0;
+}

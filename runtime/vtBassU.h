@@ -11,6 +11,7 @@
 #include <string>
 
 namespace platform {
+class AudioDevice;
 class AudioStream;
 }
 
@@ -27,17 +28,22 @@ class vtBass {
   bool Timer = false;  // the stream's position is the demo clock
 
   // Opens the audio device (once) and the file as a stream, not playing.
-  // Every failure is silent and leaves Stream 0 and Loaded false.
+  // A second call replaces the first music. Every failure (no audio
+  // driver, a missing or undecodable file) is silent and leaves Stream 0
+  // and Loaded false.
   void LoadMusic(const std::string& name);
   void Play();  // when Loaded: start (or continue) playing
 
   // The channel operations the clock, seek and pause keys use.
   std::uint64_t GetPosition() const;  // bytes; smooth and monotonic while playing
-  void SetPosition(std::uint64_t bytes);  // out of range: position unchanged
+  // Past the end: position unchanged. A backward seek before the start,
+  // computed in unsigned bytes, wraps to a huge value and is refused too.
+  void SetPosition(std::uint64_t bytes);
   double Bytes2Seconds(std::uint64_t bytes) const;
-  std::uint64_t Seconds2Bytes(double seconds) const;
+  std::uint64_t Seconds2Bytes(double seconds) const;  // whole frames
   void Stop();  // stops output, keeps the position
 
  private:
+  std::unique_ptr<platform::AudioDevice> device_;  // declared first: freed last
   std::unique_ptr<platform::AudioStream> stream_;
 };

@@ -1,0 +1,173 @@
+#include "platform/Audio.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace platform {
+
+// --- AudioPlayhead ---------------------------------------------------------
+
+void AudioPlayhead::Restart(std::int64_t frame, Clock::time_point now) {
+  start_ = delivered_ = anchor_ = reported_ = frame;
+  anchorTime_ = now;
+  anchored_ = false;
+}
+
+void AudioPlayhead::Delivered(std::int64_t end, Clock::time_point now) {
+  // Nothing new (the music has ended): the estimate runs out to the end.
+  if (anchored_ && end <= delivered_) return;
+  delivered_ = end;
+  anchor_ = std::max(start_, end - latency_);
+  anchorTime_ = now;
+  anchored_ = true;
+}
+
+std::int64_t AudioPlayhead::Estimate(Clock::time_point now) {
+  if (!anchored_) return reported_;
+  double elapsed = std::chrono::duration<double>(now - anchorTime_).count();
+  auto heard = anchor_ + static_cast<std::int64_t>(elapsed * rate_);
+  reported_ = std::max(reported_, std::min(heard, delivered_));
+  return reported_;
+}
+
+// --- AudioDevice -----------------------------------------------------------
+
+std::unique_ptr<AudioDevice> AudioDevice::Open() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+  return std::unique_ptr<AudioDevice>(new AudioDevice());
+}
+
+AudioDevice::~AudioDevice() { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
+
+// --- AudioStream -----------------------------------------------------------
+
+namespace {
+constexpr int kMaxChannels = 8;  // what SDL can convert from
+
+// About 23 ms at 44.1 kHz: short enough for a tight clock, long enough
+// not to starve a busy machine.
+std::uint16_t DeviceBufferFrames(int rate) {
+  std::uint16_t frames = 256;
+  while (frames < 4096 && frames * 43 < rate) frames *= 2;
+  return frames;
+}
+}  // namespace
+
+AudioStream::AudioStream(std::unique_ptr<AudioDecoder> decoder)
+    : decoder_(std::move(decoder)), rate_(decoder_->Rate()), channels_(decoder_->Channels()) {}
+
+std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice& device, const std::string& enginePath) {
+  return Open(device, OpenAudioFile(enginePath));
+}
+
+std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice&, std::unique_ptr<AudioDecoder> decoder) {
+  if (!decoder || decoder->Channels() < 1 || decoder->Channels() > kMaxChannels) return nullptr;
+  std::unique_ptr<AudioStream> stream(new AudioStream(std::move(decoder)));
+  if (!stream->OpenOutput()) return nullptr;
+  return stream;
+}
+
+bool AudioStream::OpenOutput() {
+  SDL_AudioSpec want{}, have{};
+  want.freq = rate_;
+  want.format = AUDIO_S16SYS;
+  want.channels = static_cast<Uint8>(channels_);
+  want.samples = DeviceBufferFrames(rate_);
+  want.callback = &AudioStream::Callback;
+  want.userdata = this;
+  // No allowed changes: SDL converts our format to whatever the device takes.
+  output_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (output_ == 0) return false;
+  deviceFrames_ = have.samples;
+  playhead_ = AudioPlayhead(rate_, deviceFrames_);
+  return true;
+}
+
+AudioStream::~AudioStream() {
+  if (output_ != 0) SDL_CloseAudioDevice(output_);
+}
+
+std::uint64_t AudioStream::LengthBytes() const {
+  return static_cast<std::uint64_t>(std::max<std::int64_t>(decoder_->Frames(), 0)) * FrameBytes();
+}
+
+std::uint64_t AudioStream::DeviceBufferBytes() const {
+  return static_cast<std::uint64_t>(deviceFrames_) * FrameBytes();
+}
+
+void AudioStream::Callback(void* self, std::uint8_t* out, int len) {
+  auto* stream = static_cast<AudioStream*>(self);
+  std::size_t frames = static_cast<std::size_t>(len) / stream->FrameBytes();
+  stream->Render(reinterpret_cast<std::int16_t*>(out), frames);
+  std::size_t used = frames * stream->FrameBytes();
+  std::memset(out + used, 0, static_cast<std::size_t>(len) - used);
+}
+
+void AudioStream::Render(std::int16_t* out, std::size_t frames) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::size_t done = 0;
+  while (done < frames) {
+    std::size_t n = decoder_->Read(out + done * channels_, frames - done);
+    if (n == 0) break;
+    done += n;
+  }
+  std::fill(out + done * channels_, out + frames * channels_, std::int16_t{0});
+  nextFrame_ += static_cast<std::int64_t>(done);
+  playhead_.Delivered(nextFrame_, AudioPlayhead::Clock::now());
+}
+
+void AudioStream::Play() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (playing_) return;
+    playing_ = true;
+    playhead_.Restart(nextFrame_, AudioPlayhead::Clock::now());
+  }
+  SDL_PauseAudioDevice(output_, 0);
+}
+
+void AudioStream::Stop() {
+  // Pausing waits for a running callback, which takes mutex_: pause first.
+  SDL_PauseAudioDevice(output_, 1);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!playing_) return;
+  playing_ = false;
+  // Drop what was decoded but not heard, so Play continues where it stopped.
+  std::int64_t heard = playhead_.Estimate(AudioPlayhead::Clock::now());
+  if (decoder_->Seek(heard)) nextFrame_ = heard;
+}
+
+bool AudioStream::Playing() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return playing_;
+}
+
+std::uint64_t AudioStream::Position() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::int64_t frame = playing_ ? playhead_.Estimate(AudioPlayhead::Clock::now()) : nextFrame_;
+  return static_cast<std::uint64_t>(frame) * FrameBytes();
+}
+
+bool AudioStream::SetPosition(std::uint64_t bytes) {
+  if (bytes > LengthBytes()) return false;
+  auto frame = static_cast<std::int64_t>(bytes / FrameBytes());
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!decoder_->Seek(frame)) return false;
+  nextFrame_ = frame;
+  playhead_.Restart(frame, AudioPlayhead::Clock::now());
+  return true;
+}
+
+double AudioStream::Bytes2Seconds(std::uint64_t bytes) const {
+  return static_cast<double>(bytes) / (static_cast<double>(rate_) * FrameBytes());
+}
+
+std::uint64_t AudioStream::Seconds2Bytes(double seconds) const {
+  if (!(seconds > 0)) return 0;
+  return static_cast<std::uint64_t>(std::llround(seconds * rate_)) * FrameBytes();
+}
+
+}  // namespace platform

@@ -1,0 +1,114 @@
+// Music output: one decoded file played through an SDL audio device.
+//
+// The device callback decodes on the audio thread; the engine's thread only
+// starts, stops, reads and sets the position. Positions are bytes of the
+// decoded 16-bit stream (frames × channels × 2), the units the demo clock
+// and the seek keys work in.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/AudioDecoder.h"
+
+namespace platform {
+
+// Estimates the frame the listener hears from what the device callback
+// has delivered. Callbacks come in bursts of a whole device buffer, so the
+// estimate runs on the monotonic clock from the last delivery. It lags the
+// delivered frames by the audio buffered ahead of the speaker, never passes
+// what was delivered and never goes back until the next Restart.
+class AudioPlayhead {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  AudioPlayhead(int rate, std::int64_t latencyFrames) : rate_(rate), latency_(latencyFrames) {}
+
+  // Playback starts, or the position jumps, at frame.
+  void Restart(std::int64_t frame, Clock::time_point now);
+  // A callback has handed the device the frames up to (not including) end.
+  void Delivered(std::int64_t end, Clock::time_point now);
+  std::int64_t Estimate(Clock::time_point now);
+
+ private:
+  int rate_;
+  std::int64_t latency_;
+  std::int64_t start_ = 0;      // where playback (re)started
+  std::int64_t delivered_ = 0;  // end of the frames handed to the device
+  std::int64_t anchor_ = 0;     // heard at anchorTime_
+  Clock::time_point anchorTime_{};
+  bool anchored_ = false;       // a delivery since the last Restart
+  std::int64_t reported_ = 0;   // last estimate: the floor of the next one
+};
+
+// The SDL audio subsystem: the driver every stream's output opens on.
+class AudioDevice {
+ public:
+  // nullptr when no audio driver can be started (SDL_AUDIODRIVER decides).
+  static std::unique_ptr<AudioDevice> Open();
+  ~AudioDevice();
+  AudioDevice(const AudioDevice&) = delete;
+  AudioDevice& operator=(const AudioDevice&) = delete;
+
+ private:
+  AudioDevice() = default;
+};
+
+class AudioStream {
+ public:
+  // Opens the file (an engine path) and an output in the file's format,
+  // paused at frame 0. nullptr when the file is missing or undecodable or
+  // the output cannot be opened.
+  static std::unique_ptr<AudioStream> Open(AudioDevice& device, const std::string& enginePath);
+  static std::unique_ptr<AudioStream> Open(AudioDevice& device, std::unique_ptr<AudioDecoder> decoder);
+  ~AudioStream();  // closes the output: no callback runs afterwards
+  AudioStream(const AudioStream&) = delete;
+  AudioStream& operator=(const AudioStream&) = delete;
+
+  int Rate() const { return rate_; }
+  int Channels() const { return channels_; }
+  std::uint64_t LengthBytes() const;
+  // Bytes of the device buffer; positions lag the decoder by about this much.
+  std::uint64_t DeviceBufferBytes() const;
+
+  void Play();  // continues from the current position
+  void Stop();  // the position stays at what was heard last
+  bool Playing() const;
+
+  // While playing, the estimate of what is heard: smooth and monotonic
+  // between seeks. Stopped: the frame the next Play starts with.
+  std::uint64_t Position() const;
+  // Moves to the frame holding byte `bytes`; false, leaving the position,
+  // when that is past the end.
+  bool SetPosition(std::uint64_t bytes);
+
+  double Bytes2Seconds(std::uint64_t bytes) const;
+  std::uint64_t Seconds2Bytes(double seconds) const;  // whole frames
+
+  // What the device callback does: decodes the next frames into out,
+  // silence after the end, and advances the position. Tests call it on a
+  // stopped stream to check what a seek decodes.
+  void Render(std::int16_t* out, std::size_t frames);
+
+ private:
+  AudioStream(std::unique_ptr<AudioDecoder> decoder);
+  bool OpenOutput();
+  static void Callback(void* self, std::uint8_t* out, int len);
+  std::size_t FrameBytes() const { return 2 * static_cast<std::size_t>(channels_); }
+
+  mutable std::mutex mutex_;  // guards everything below against the callback
+  std::unique_ptr<AudioDecoder> decoder_;
+  int rate_;
+  int channels_;
+  std::uint32_t output_ = 0;  // SDL device id
+  std::int64_t deviceFrames_ = 0;
+  std::int64_t nextFrame_ = 0;  // the decoder's next frame
+  bool playing_ = false;
+  mutable AudioPlayhead playhead_{1, 0};
+};
+
+}  // namespace platform

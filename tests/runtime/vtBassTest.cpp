@@ -1,0 +1,189 @@
+#include "runtime/vtBassU.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "core/vtFuncU.h"
+#include "support/AudioMedia.h"
+#include "support/TestGlobals.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+class vtBassTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    testsupport::ResetGlobals();  // WorkDir: the scratch folder
+  }
+  void TearDown() override { ::setenv("SDL_AUDIODRIVER", "dummy", 1); }
+
+  void WriteTones(const std::string& name, int format, int rate, int channels, int frames) {
+    ASSERT_TRUE(testsupport::WriteSound(dir_.File(name), format, rate, channels,
+                                        testsupport::TestTones(frames, channels, rate)));
+  }
+  void WriteWav(const std::string& name, int frames = 44100 * 20) {
+    WriteTones(name, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, frames);
+  }
+  static std::uint64_t WaitPast(const vtBass& music, std::uint64_t from) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::uint64_t pos = music.GetPosition();
+    while (pos <= from && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      pos = music.GetPosition();
+    }
+    return pos;
+  }
+
+  TempDir dir_;
+  testsupport::ChangeDir cd_{dir_.Path()};
+};
+
+TEST_F(vtBassTest, LoadsMusicNamedRelativeToTheWorkingDirectory) {
+  std::filesystem::create_directories(dir_.File("data"));
+  WriteWav("data/My Song.wav");
+  vtBass music;
+  EXPECT_FALSE(music.Loaded);
+  EXPECT_EQ(music.Stream, 0u);
+  music.LoadMusic("DATA\\my song.WAV");  // blanks kept, letter case resolved
+  EXPECT_TRUE(music.Loaded);
+  EXPECT_NE(music.Stream, 0u);
+  EXPECT_EQ(music.FileName, GlobalFunc->WorkDir + "\\DATA\\my song.WAV");
+  EXPECT_FALSE(music.Timer);
+  EXPECT_EQ(music.GetPosition(), 0u);
+  EXPECT_DOUBLE_EQ(music.Bytes2Seconds(176400), 1.0);
+  EXPECT_EQ(music.Seconds2Bytes(0.5), 88200u);
+}
+
+TEST_F(vtBassTest, OpensEveryFormatTheDemosUse) {
+  WriteTones("a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 4800);
+  WriteTones("a.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 22050, 2, 22050);
+  dir_.Write("a.mod", testsupport::TinyModule());
+  vtBass music;
+  music.LoadMusic("a.flac");
+  ASSERT_TRUE(music.Loaded);
+  EXPECT_DOUBLE_EQ(music.Bytes2Seconds(96000), 1.0);  // 48 kHz mono
+  music.LoadMusic("a.ogg");
+  ASSERT_TRUE(music.Loaded);
+  EXPECT_DOUBLE_EQ(music.Bytes2Seconds(88200), 1.0);  // 22.05 kHz stereo
+  music.LoadMusic("a.mod");
+  ASSERT_TRUE(music.Loaded);
+  EXPECT_DOUBLE_EQ(music.Bytes2Seconds(176400), 1.0);  // modules render at 44.1 kHz stereo
+  if (testsupport::CanWriteSound(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2)) {
+    WriteTones("a.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2, 44100);
+    music.LoadMusic("a.mp3");
+    EXPECT_TRUE(music.Loaded);
+  }
+}
+
+TEST_F(vtBassTest, SeeksRefuseToLeaveTheMusic) {
+  WriteWav("song.wav", 44100);  // one second
+  vtBass music;
+  music.LoadMusic("song.wav");
+  ASSERT_TRUE(music.Loaded);
+  music.SetPosition(music.Seconds2Bytes(0.25));
+  EXPECT_EQ(music.GetPosition(), 44100u);
+  // A backward seek before the start wraps around in unsigned bytes.
+  music.SetPosition(music.GetPosition() - music.Seconds2Bytes(0.5));
+  EXPECT_EQ(music.GetPosition(), 44100u);
+  music.SetPosition(music.GetPosition() + music.Seconds2Bytes(1.0));  // past the end
+  EXPECT_EQ(music.GetPosition(), 44100u);
+  music.SetPosition(music.GetPosition() + music.Seconds2Bytes(0.75));  // exactly the end
+  EXPECT_EQ(music.GetPosition(), 176400u);
+}
+
+TEST_F(vtBassTest, StopKeepsThePositionAndPlayContinues) {
+  WriteWav("song.wav");
+  vtBass music;
+  music.LoadMusic("song.wav");
+  ASSERT_TRUE(music.Loaded);
+  music.Play();
+  std::uint64_t last = 0;
+  for (int i = 0; i < 300; ++i) {  // the clock reads it every frame: never backwards
+    std::uint64_t pos = music.GetPosition();
+    ASSERT_GE(pos, last);
+    last = pos;
+    std::this_thread::sleep_for(std::chrono::microseconds(300));
+  }
+  last = WaitPast(music, last);
+  ASSERT_GT(last, 0u);
+  music.Stop();
+  std::uint64_t stopped = music.GetPosition();
+  EXPECT_GE(stopped, last);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(music.GetPosition(), stopped);
+  music.Stop();  // a second stop changes nothing
+  EXPECT_EQ(music.GetPosition(), stopped);
+  music.Play();
+  EXPECT_GE(music.GetPosition(), stopped);
+  EXPECT_GT(WaitPast(music, stopped), stopped);
+}
+
+TEST_F(vtBassTest, MissingOrUndecodableMusicLeavesTheDemoSilent) {
+  dir_.Write("noise.mp3", std::string(5000, 'x'));
+  vtBass music;
+  for (const char* name : {"missing.ogg", "noise.mp3", ""}) {
+    music.LoadMusic(name);
+    EXPECT_FALSE(music.Loaded) << name;
+    EXPECT_EQ(music.Stream, 0u) << name;
+  }
+  music.Play();
+  music.Stop();
+  music.SetPosition(1000);
+  EXPECT_EQ(music.GetPosition(), 0u);
+}
+
+TEST_F(vtBassTest, NoAudioDriverLeavesTheDemoSilent) {
+  WriteWav("song.wav", 4410);
+  ::setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+  vtBass music;
+  music.LoadMusic("song.wav");
+  EXPECT_FALSE(music.Loaded);
+  EXPECT_EQ(music.Stream, 0u);
+  music.Play();
+  EXPECT_EQ(music.GetPosition(), 0u);
+}
+
+TEST_F(vtBassTest, SecondMusicReplacesTheFirst) {
+  WriteWav("first.wav", 44100);
+  WriteTones("second.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, 22050);
+  vtBass music;
+  music.LoadMusic("first.wav");
+  ASSERT_TRUE(music.Loaded);
+  std::uint32_t first = music.Stream;
+  music.SetPosition(4000);
+  music.LoadMusic("second.wav");
+  ASSERT_TRUE(music.Loaded);
+  EXPECT_NE(music.Stream, first);
+  EXPECT_EQ(music.FileName, GlobalFunc->WorkDir + "\\second.wav");
+  EXPECT_EQ(music.GetPosition(), 0u);
+  EXPECT_DOUBLE_EQ(music.Bytes2Seconds(44100), 1.0);
+
+  music.LoadMusic("missing.wav");  // a failed load leaves no music at all
+  EXPECT_FALSE(music.Loaded);
+  EXPECT_EQ(music.Stream, 0u);
+  EXPECT_EQ(music.GetPosition(), 0u);
+}
+
+TEST_F(vtBassTest, IdlePlayerDoesNothingAndDestroysCleanly) {
+  auto music = std::make_unique<vtBass>();
+  music->Play();
+  music->Stop();
+  EXPECT_EQ(music->GetPosition(), 0u);
+  EXPECT_EQ(music->Bytes2Seconds(176400), 0.0);
+  music.reset();
+
+  WriteWav("song.wav", 44100);
+  music = std::make_unique<vtBass>();
+  music->LoadMusic("song.wav");
+  music->Play();
+  music.reset();  // while playing: the callback is gone before the stream
+}
+
+}  // namespace
