@@ -89,6 +89,7 @@ struct Format {
   int format;
   bool lossless;
 };
+void PrintTo(const Format& format, std::ostream* os) { *os << format.name; }
 
 class AudioDecoderFormats : public ::testing::TestWithParam<Format> {
  protected:
