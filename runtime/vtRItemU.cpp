@@ -1,13 +1,17 @@
 #include "runtime/vtRItemU.h"
 
+#include "core/vtTextU.h"
 #include "items/vtMeshU.h"
+#include "items/vtTransU.h"
 #include "layers/vtLSysU.h"
 
+// One case per item kind; a tag whose kind does not exist creates nothing.
 std::unique_ptr<vtRenderItem> CreateRenderItem(vtType type, const std::string& path) {
   std::unique_ptr<vtRenderItem> item;
   switch (type) {
     case vt_2D_VTL: item = std::make_unique<vtLayerSystem>(type, path); break;
     case vt_MESH: item = std::make_unique<vtMesh>(); break;
+    case vt_TRANS: item = std::make_unique<vtTransform>(type, path); break;
     default: break;
   }
   if (item) {

@@ -1,0 +1,446 @@
+#include "runtime/vtDSysU.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/vtLogU.h"
+#include "core/vtTextU.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Present.h"
+#include "runtime/vtFontU.h"
+
+std::unique_ptr<vtDemoSystem> DemoSystem;
+
+namespace {
+
+constexpr const char* kDefaultTitle = "Vortane Engine";
+
+// The first line of the version file, or false when there is none.
+bool ReadVersionTitle(const std::string& path, std::string& title) {
+  if (!platform::IsRegularFile(path)) return false;
+  std::FILE* f = platform::OpenFile(path, "rb");
+  if (!f) return false;
+  std::string line;
+  int c = 0;
+  bool any = false;
+  while ((c = std::fgetc(f)) != EOF) {
+    any = true;
+    if (c == '\n' || c == '\r') break;
+    line.push_back(static_cast<char>(c));
+  }
+  std::fclose(f);
+  if (!any) return false;  // an empty file keeps the default
+  title = line;
+  return true;
+}
+
+// The six item types a channel may name.
+bool IsItemTypeName(const std::string& name) {
+  static const char* const kNames[] = {"vt_3D_ASE", "vt_2D_VTL", "vt_SKY", "vt_TRANS", "vt_MESH", "vt_TUNNEL"};
+  return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+}
+
+std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
+
+// Chart geometry: the demo spans 1000 units from x = 12; one row of 10
+// units per item, going down from y = 756 on a 1024 x 768 screen.
+constexpr float kChartLeft = 12.0f;
+constexpr float kChartWidth = 1000.0f;
+constexpr float kChartTop = 756.0f;
+constexpr float kRowHeight = 10.0f;
+
+float ChartX(float time, float span) { return time / span * kChartWidth + kChartLeft; }
+
+}  // namespace
+
+vtConfigData::vtConfigData() {
+  std::string title;
+  if (ReadVersionTitle(WorkDir() + "\\data\\versio.inf", title))
+    Title = title;
+  else
+    Title = kDefaultTitle;
+}
+
+bool LineLocalTime(const vtItemLine& line, float t, float& local) {
+  if (t < line.BeginTime || t > line.EndTime) return false;
+  if (line.PlayType == vt_PLAY)
+    local = t - line.BeginTime;
+  else if (line.PlayType == vt_UNPLAY)
+    local = line.EndTime - t;
+  else
+    return false;
+  if (line.TimeMode == 1) local = local * (t / 20000.0f);
+  return true;
+}
+
+std::string ConvertErrorText(const vtConvertError& error) {
+  return std::string(error.what()) + "\rFile: " + error.FileName + "\rLINE: " + std::to_string(error.LineNumber);
+}
+
+vtDemoSystem::vtDemoSystem()
+    : Music(std::make_unique<vtBass>()), Config(std::make_unique<vtConfigData>()), Reader(std::make_unique<vtText>()) {}
+
+vtDemoSystem::~vtDemoSystem() = default;
+
+std::unique_ptr<vtDemoSystem> vtDemoSystem::CreateFromScript(const std::string& scriptPath) {
+  auto demo = std::make_unique<vtDemoSystem>();
+  demo->LoadScript(scriptPath);
+  return demo;
+}
+
+void vtDemoSystem::AddItem(std::unique_ptr<vtRenderItem> item) {
+  if (item) Items.push_back(std::move(item));
+}
+
+// ---------------------------------------------------------------- script
+
+bool vtDemoSystem::LoadScript(const std::string& scriptPath) {
+  Reader = std::make_unique<vtText>("vds");
+  if (!Reader->Open(scriptPath)) return false;
+  Loaded = true;
+  ScriptName = scriptPath;
+  ScriptError.clear();
+  currentType_ = vt_NONE;
+  try {
+    while (!Reader->Eof())
+      if (Reader->ReadLine()) ReadTopLevelLine();
+  } catch (const vtConvertError& error) {
+    // A half-read script is no demo: report it and leave the demo empty.
+    ScriptError = ConvertErrorText(error);
+    if (GlobalFunc) GlobalFunc->Panic(ScriptError);
+    Items.clear();
+    Loaded = false;
+    Reader->Close();
+    return false;
+  }
+  Reader->Close();
+  return true;
+}
+
+// Every key is tested on its own, so one line may act several times.
+void vtDemoSystem::ReadTopLevelLine() {
+  vtText& r = *Reader;
+  if (r.Contains("VT_LOGGER") && GlobalLog) GlobalLog->Open();
+  if (r.Contains("VT_DEMO_NAME")) {
+    DemoName = r.ReadQuoted();
+    Config->Title += " : " + DemoName;
+  }
+  if (r.Contains("VT_WINDOW_WIDTH")) Config->Width = r.ReadInt('H');
+  if (r.Contains("VT_WINDOW_HEIGHT")) Config->Height = r.ReadInt('T');
+  if (r.Contains("VT_WINDOW_BITS")) Config->Bits = r.ReadInt('S');
+  if (r.Contains("VT_FULLSCREEN")) Config->FullScreen = true;
+  if (r.Contains("VT_DEBUG_MODE")) DebugMode = true;
+  if (r.Contains("VT_BASS_MUSIC")) Music->LoadMusic(r.ReadQuoted());
+  if (r.Contains("VT_BASS_TIMER") && Music->Stream != 0) Music->Timer = true;
+  if (r.Contains("VT_CURSOR")) CursorMode = true;
+  if (r.Contains("VT_SPACESTOP")) SpaceStop = true;
+  if (r.Contains("VT_STREAM_MODE") && GlobalFunc) GlobalFunc->StreamMode = GlobalFunc->TypeFromName(r.ReadQuoted());
+  if (r.Contains("VT_DEMO_ENDTIME")) DemoEndTime = static_cast<float>(r.ReadInt('E'));
+  if (r.Contains("VT_RENDER_CHANNEL {")) ReadChannel();
+}
+
+// A channel ends at the first line holding "}" (the opening line included)
+// or at the end of the file. Only an item created in this channel is
+// appended, so no item is listed twice.
+void vtDemoSystem::ReadChannel() {
+  vtText& r = *Reader;
+  std::map<vtType, std::unique_ptr<vtRenderItem>> created;  // per type, this channel only
+  auto pending = [&]() -> vtRenderItem* {
+    auto it = created.find(currentType_);
+    return it == created.end() ? nullptr : it->second.get();
+  };
+  bool append = true;
+  while (!r.Contains("}") && !r.Eof()) {
+    if (!r.ReadLine()) {
+      append = !r.Contains("}");  // a comment closing the channel drops its item
+      continue;
+    }
+    if (r.Contains("VT_RENDER_ITEMS_TYPE")) {
+      std::string name = r.ReadQuoted();
+      if (IsItemTypeName(name)) currentType_ = GlobalFunc->TypeFromName(name);
+    }
+    if (r.Contains("VT_RENDER_ITEMS_FILE")) {
+      auto item = CreateRenderItem(currentType_, WorkDir() + "\\" + r.ReadQuoted());
+      if (item) created[currentType_] = std::move(item);
+    }
+    if (r.Contains("VT_RENDER_LINES {")) ReadLinesBlock(pending());
+  }
+  if (!append) return;
+  auto it = created.find(currentType_);
+  if (it != created.end()) Items.push_back(std::move(it->second));
+}
+
+// From its opening line on, the block ends at the first line holding "}",
+// comment or not, or at the end of the file.
+void vtDemoSystem::ReadLinesBlock(vtRenderItem* pending) {
+  vtText& r = *Reader;
+  while (!r.Contains("}") && !r.Eof())
+    if (r.ReadLine() && r.Contains("VT_RENDER_TIMES_BEGIN_END")) AddRenderLine(pending);
+}
+
+// 'VT_RENDER_TIMES_BEGIN_END b e m "tag"'
+void vtDemoSystem::AddRenderLine(vtRenderItem* pending) {
+  vtText& r = *Reader;
+  if (!pending) {
+    if (GlobalFunc)
+      GlobalFunc->ShowWarning("Render line without an item of its own channel, ignored.\rFile: " + ScriptName +
+                              "\rLINE: " + std::to_string(r.LineNumber));
+    return;
+  }
+  r.SkipPast('D');
+  auto line = std::make_unique<vtItemLine>();
+  line->BeginTime = static_cast<float>(r.ToInt(r.NextToken()));
+  line->EndTime = static_cast<float>(r.ToInt(r.NextToken()));
+  line->TimeMode = r.ToInt(r.NextToken());
+  line->PlayType = GlobalFunc->TypeFromName(r.ReadQuoted());
+  pending->Lines.push_back(std::move(line));
+}
+
+// ---------------------------------------------------------------- frames
+
+void vtDemoSystem::Init() {
+  if (GlobalFunc) GlobalFunc->DeviceContext = platform::ActiveWindow();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glClearColor(0, 0, 0, 0);
+  platform::SwapWindowBuffers();
+  const bool notes = DebugMode && !Config->FullScreen && GlobalFunc;
+  if (!Loaded) {
+    if (notes) GlobalFunc->ShowTitle("no *.ds File");
+    return;
+  }
+  if (Items.empty()) {
+    if (notes) GlobalFunc->ShowTitle("not render items");
+    return;
+  }
+  GlobalFunc->Begin2D(800, 600);
+  for (auto& item : Items) LoadItem(*item);
+  GlobalFunc->End2D();
+  if (GlobalFont) GlobalFont->Build(GlobalFunc->DeviceContext);
+  TimelineList = glGenLists(1);
+  glNewList(TimelineList, GL_COMPILE);
+  BuildTimeline();
+  glEndList();
+  Music->Play();
+  StartTick = platform::TimeGetTime();
+}
+
+// The one place where an item's malformed file is reported: the item is
+// marked and never drawn, the others load and play.
+void vtDemoSystem::LoadItem(vtRenderItem& item) {
+  try {
+    item.LoadFromFile();
+  } catch (vtConvertError& error) {
+    if (error.FileName.empty()) error.FileName = item.FileName;
+    item.LoadFailed = true;
+    if (GlobalFunc) GlobalFunc->Panic(ConvertErrorText(error));
+  }
+}
+
+bool vtDemoSystem::DrawFrame() {
+  if (Items.empty()) return true;
+  UpdateClock();
+  if (CurrentTime > DemoEndTime) return false;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const float t = CurrentTime;
+  for (auto& item : Items) {
+    if (item->LoadFailed) continue;
+    for (auto& line : item->Lines) {
+      float local = 0;
+      if (LineLocalTime(*line, t, local)) item->Render(local);
+    }
+  }
+  if (DebugMode && Loaded && GlobalFunc) {
+    char text[96];
+    std::snprintf(text, sizeof text, "FPS: %d FRAME: %.2f", CalcFps(CurrentTime), CurrentTime);
+    GlobalFunc->ShowTitle(std::string(text));
+  }
+  if (ShowTimeline) DrawTimeline();
+  return true;
+}
+
+// ---------------------------------------------------------------- clock
+
+vtClockSource vtDemoSystem::ClockSource() const {
+  if (manualClock_) return vtClockSource::Manual;
+  if (Music->Timer && Music->Stream != 0) return vtClockSource::Music;
+  return vtClockSource::System;
+}
+
+void vtDemoSystem::SetManualTime(float ms) {
+  manualClock_ = true;
+  manualTime_ = ms;
+}
+
+float vtDemoSystem::ClockReading() const {
+  switch (ClockSource()) {
+    case vtClockSource::Music:
+      return static_cast<float>(Music->Bytes2Seconds(Music->GetPosition()) * 1000.0);
+    case vtClockSource::Manual:
+      return manualTime_;
+    case vtClockSource::System:
+      break;
+  }
+  // Signed difference: right across the timer's wrap-around and below zero.
+  return static_cast<float>(static_cast<std::int32_t>(platform::TimeGetTime() - StartTick));
+}
+
+void vtDemoSystem::UpdateClock() {
+  if (Running) CurrentTime = ClockReading();
+}
+
+// Moves the system or manual clock; while paused the paused time moves
+// with it, so Resume continues from the moved time.
+void vtDemoSystem::MoveClock(float deltaMs) {
+  if (!Running) {
+    PausedAt += deltaMs;
+    CurrentTime = PausedAt;
+    return;
+  }
+  if (ClockSource() == vtClockSource::Manual)
+    manualTime_ += deltaMs;
+  else
+    StartTick -= static_cast<std::uint32_t>(static_cast<std::int32_t>(deltaMs));
+}
+
+// The music moves by the same milliseconds as the picture, in bytes of its
+// own stream; a backward move stops at the stream's start.
+void vtDemoSystem::MoveMusic(float deltaMs) {
+  if (Music->Stream == 0) return;
+  const std::uint64_t position = Music->GetPosition();
+  const std::uint64_t bytes = Music->Seconds2Bytes(std::abs(deltaMs) / 1000.0);
+  if (deltaMs < 0)
+    Music->SetPosition(bytes > position ? 0 : position - bytes);
+  else
+    Music->SetPosition(position + bytes);
+}
+
+// The system clock goes back only while the demo time is above zero, so
+// the demo time never falls below minus one step.
+void vtDemoSystem::SeekBackward(std::int32_t step) {
+  const float delta = -static_cast<float>(step);
+  if (ClockSource() == vtClockSource::Music) {
+    MoveMusic(delta);
+    return;
+  }
+  if (CurrentTime <= 0) return;
+  MoveClock(delta);
+  MoveMusic(delta);
+}
+
+void vtDemoSystem::SeekForward(std::int32_t step) {
+  const float delta = static_cast<float>(step);
+  if (ClockSource() == vtClockSource::Music) {
+    MoveMusic(delta);
+    return;
+  }
+  if (CurrentTime >= DemoEndTime) return;
+  MoveClock(delta);
+  MoveMusic(delta);
+}
+
+void vtDemoSystem::Pause() {
+  if (ClockSource() == vtClockSource::Music) {
+    Music->Stop();  // the clock stands still with the position
+    return;
+  }
+  if (!Running) return;
+  PausedAt = ClockReading();
+  CurrentTime = PausedAt;
+  Running = false;
+  if (Music->Stream != 0) Music->Stop();
+}
+
+void vtDemoSystem::Resume() {
+  if (ClockSource() == vtClockSource::Music) {
+    Music->Play();
+    return;
+  }
+  if (Running) return;
+  Running = true;
+  if (ClockSource() == vtClockSource::Manual)
+    manualTime_ = PausedAt;
+  else
+    StartTick = platform::TimeGetTime() - static_cast<std::uint32_t>(static_cast<std::int32_t>(PausedAt));
+  if (Music->Stream != 0) Music->Play();
+}
+
+std::int32_t vtDemoSystem::CalcFps(float) {
+  const std::uint32_t now = platform::TimeGetTime();
+  if (now - FpsTick >= 1000) {
+    FpsTick = now;
+    Fps = FrameCount;
+    FrameCount = 0;
+  }
+  ++FrameCount;
+  return Fps;
+}
+
+// ---------------------------------------------------------------- chart
+
+// The time the chart spans: the end time, or without a positive one the
+// latest line end, so the chart never divides by zero.
+float vtDemoSystem::ChartSpan() const {
+  if (DemoEndTime > 0) return DemoEndTime;
+  float latest = 0;
+  for (auto& item : Items)
+    for (auto& line : item->Lines) latest = std::max(latest, line->EndTime);
+  return latest > 0 ? latest : 1.0f;
+}
+
+void vtDemoSystem::BuildTimeline() {
+  GlobalFunc->Begin2D(1024, 768);  // ended by DrawTimeline
+  glEnable(GL_BLEND);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glPointSize(2.0f);
+  const float span = ChartSpan();
+  for (size_t i = 0; i < Items.size(); ++i) {
+    const float y1 = kChartTop - kRowHeight * static_cast<float>(i);
+    const float y2 = y1 - kRowHeight;
+    for (auto& line : Items[i]->Lines) {
+      const float x1 = ChartX(line->BeginTime, span);
+      const float x2 = ChartX(line->EndTime, span);
+      glColor3ub(128, 128, 128);
+      glBegin(GL_POLYGON);
+      glVertex2f(x1, y2);
+      glVertex2f(x1, y1);
+      glVertex2f(x2, y1);
+      glVertex2f(x2, y2);
+      glEnd();
+      glDisable(GL_BLEND);
+      glColor3ub(0, 0, 0);
+      glBegin(GL_LINE_LOOP);
+      glVertex2f(x1, y2);
+      glVertex2f(x1, y1);
+      glVertex2f(x2, y1);
+      glVertex2f(x2, y2);
+      glEnd();
+      if (line->PlayType == vt_PLAY) glColor3ub(0, 255, 0);
+      if (line->PlayType == vt_UNPLAY) glColor3ub(255, 0, 0);
+      glBegin(GL_POINTS);
+      glVertex2f(x1 + 3, y2 + 6);
+      glEnd();
+      glEnable(GL_BLEND);
+    }
+  }
+  glPointSize(1.0f);
+}
+
+void vtDemoSystem::DrawTimeline() {
+  if (TimelineList == 0) return;  // never built: no 2D mode to end
+  glCallList(TimelineList);
+  const float xc = ChartX(CurrentTime, ChartSpan());
+  glColor3ub(255, 0, 0);
+  glBegin(GL_LINES);
+  glVertex2f(xc, kChartTop);
+  glVertex2f(xc, kChartTop - kRowHeight * static_cast<float>(Items.size()));
+  glEnd();
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_LIGHTING);
+  glDisable(GL_BLEND);
+  GlobalFunc->End2D();
+}

@@ -1,0 +1,52 @@
+#include "runtime/vtFontU.h"
+
+#include <GL/gl.h>
+
+#include <iostream>
+#include <vector>
+
+#include "platform/FontRaster.h"
+
+std::unique_ptr<vtFont> GlobalFont;
+
+namespace {
+constexpr int kFirstChar = 32;
+constexpr int kCharCount = 96;
+constexpr int kPixelHeight = 24;
+constexpr const char* kFontPattern = "DejaVu Sans Mono:bold";
+
+void CompileGlyph(GLuint list, const platform::GlyphBitmap& glyph) {
+  static const GLubyte kNoBits = 0;
+  glNewList(list, GL_COMPILE);
+  // An empty bitmap (the blank) still moves the raster position; Mesa
+  // wants a valid pointer even then.
+  glBitmap(glyph.Width, glyph.Height, glyph.OriginX, glyph.OriginY, glyph.Advance, 0,
+           glyph.Bits.empty() ? &kNoBits : glyph.Bits.data());
+  glEndList();
+}
+}  // namespace
+
+void vtFont::Build(void*) {
+  ListBase = glGenLists(kCharCount);
+  std::vector<platform::GlyphBitmap> glyphs;
+  std::string error;
+  if (!platform::RasterizeFont(kFontPattern, kPixelHeight, kFirstChar, kCharCount, glyphs, error)) {
+    std::cerr << "vtFont.Build: " << error << "; text will not be drawn" << std::endl;
+    return;
+  }
+  // The bitmaps are unpacked when the lists are compiled.
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (int i = 0; i < kCharCount; ++i) CompileGlyph(ListBase + i, glyphs[static_cast<size_t>(i)]);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+void vtFont::Print(const std::string& text) const {
+  std::string printable;
+  for (unsigned char c : text)
+    if (c >= kFirstChar && c < kFirstChar + kCharCount) printable.push_back(static_cast<char>(c));
+  if (printable.empty() || ListBase == 0) return;
+  glListBase(ListBase - kFirstChar);
+  glCallLists(static_cast<GLsizei>(printable.size()), GL_UNSIGNED_BYTE, printable.data());
+}

@@ -1,0 +1,22 @@
+// The bitmap font: 96 display lists, one per printable character 32..127,
+// so text is drawn into the GL picture with one list call per character.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class vtFont {
+ public:
+  std::uint32_t ListBase = 0;  // first of the 96 lists
+
+  // Fills the lists with a bold, 24-pixel, monospaced font. dc is the
+  // window's handle (unused here: the glyphs come from the system's fonts).
+  // Without a usable font the lists stay empty and a warning goes to stderr.
+  void Build(void* dc);
+  // Draws the text at the current raster position. Only the characters
+  // 32..127 have lists; other bytes draw nothing.
+  void Print(const std::string& text) const;
+};
+
+extern std::unique_ptr<vtFont> GlobalFont;
