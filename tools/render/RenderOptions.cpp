@@ -1,0 +1,101 @@
+#include "tools/render/RenderOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
+
+const char* const kRenderUsage =
+    "usage: vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --at MS[,MS...]\n"
+    "       vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --fps N [--from MS] [--to MS]\n"
+    "\n"
+    "Renders the frames the player shows at the given demo times, offscreen, run\n"
+    "in the demo's working directory like the player.\n"
+    "  --script PATH  demo script (default data\\tunnel_test.vds)\n"
+    "  --out DIR      folder for the pictures (default: the current folder)\n"
+    "  --size WxH     picture size (default: the script's window size)\n"
+    "  --timeline     draw the timeline chart, as the I key does\n"
+    "  --at MS,...    write DIR/at_<MS>.png for each time, rendered in this order\n"
+    "  --fps N        write DIR/frame_000000.png, ... at N frames per second\n"
+    "  --from MS      first time of --fps (default 0)\n"
+    "  --to MS        last time of --fps (default: the script's end time)\n"
+    "  --help         this text\n";
+
+namespace {
+
+bool ParseLong(const std::string& text, long& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtol(text.c_str(), &end, 10);
+  return errno == 0 && *end == '\0';
+}
+
+bool ParseTimes(const std::string& text, std::vector<long>& times) {
+  std::stringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    long ms = 0;
+    if (!ParseLong(item, ms)) return false;
+    times.push_back(ms);
+  }
+  return !times.empty() && text.back() != ',';
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+  size_t x = text.find_first_of("xX");
+  long w = 0, h = 0;
+  if (x == std::string::npos || !ParseLong(text.substr(0, x), w) || !ParseLong(text.substr(x + 1), h)) return false;
+  if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
+}
+
+}  // namespace
+
+bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      options.Help = true;
+      return true;
+    }
+    if (arg == "--timeline") {
+      options.Timeline = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg;
+      return false;
+    }
+    std::string value = argv[++i];
+    long number = 0;
+    if (arg == "--script") {
+      options.Script = value;
+    } else if (arg == "--out") {
+      options.OutDir = value;
+    } else if (arg == "--size") {
+      if (!ParseSize(value, options.Width, options.Height)) return error = "bad --size " + value, false;
+    } else if (arg == "--at") {
+      if (!ParseTimes(value, options.At)) return error = "bad --at " + value + " (whole milliseconds)", false;
+    } else if (arg == "--fps") {
+      if (!ParseLong(value, number) || number < 1 || number > 1000) return error = "bad --fps " + value, false;
+      options.Fps = static_cast<int>(number);
+    } else if (arg == "--from") {
+      if (!ParseLong(value, number)) return error = "bad --from " + value, false;
+      options.From = static_cast<double>(number);
+    } else if (arg == "--to") {
+      if (!ParseLong(value, number)) return error = "bad --to " + value, false;
+      options.To = static_cast<double>(number);
+      options.HasTo = true;
+    } else {
+      error = "unknown argument " + arg;
+      return false;
+    }
+  }
+  if (options.At.empty() == (options.Fps == 0)) {
+    error = "give either --at or --fps";
+    return false;
+  }
+  return true;
+}

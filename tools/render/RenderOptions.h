@@ -1,0 +1,26 @@
+// Command line of vortane-render.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct RenderOptions {
+  std::string Script = "data\\tunnel_test.vds";
+  std::string OutDir = ".";
+  int Width = 0;  // 0: the script's window size
+  int Height = 0;
+  bool Timeline = false;
+  bool Help = false;
+  // Either single times ...
+  std::vector<long> At;
+  // ... or a fixed frame rate over a span (To < 0: the script's end time).
+  int Fps = 0;
+  double From = 0;
+  double To = -1;
+  bool HasTo = false;
+};
+
+// Parses the arguments; false with a message in error when they are wrong.
+bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error);
+
+extern const char* const kRenderUsage;
