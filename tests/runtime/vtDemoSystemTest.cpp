@@ -2,7 +2,11 @@
 // seeking and pausing, loading failures, the frame counter and the chart.
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
 #include "core/vtFuncU.h"
 #include "core/vtTextU.h"
@@ -11,6 +15,7 @@
 #include "platform/Title.h"
 #include "runtime/vtDSysU.h"
 #include "runtime/vtFontU.h"
+#include "support/AudioMedia.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
 
@@ -284,6 +289,65 @@ TEST_F(DemoSystemTest, FrameStartsFromIdentityModelView) {
   demo.SetManualTime(10);
   demo.DrawFrame();
   EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX)[12], 0.0f);
+}
+
+// The demo with a music stream, held still (stopped) so that only the
+// seeks move it.
+class MusicClockTest : public DemoSystemTest {
+ protected:
+  void SetUp() override {
+    DemoSystemTest::SetUp();
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(testsupport::WriteSound(dir_.File("song.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
+                                        testsupport::TestTones(22050 * 10, 1, 22050)));
+    demo.Music->LoadMusic("song.wav");
+    ASSERT_TRUE(demo.Music->Loaded);
+    Add({Line(0, 10000, vt_PLAY)});
+    demo.Init();
+    demo.Music->Stop();
+    demo.Music->SetPosition(demo.Music->Seconds2Bytes(5.0));
+  }
+  float MusicMs() const { return static_cast<float>(demo.Music->Bytes2Seconds(demo.Music->GetPosition()) * 1000); }
+
+  testsupport::TempDir dir_;
+  testsupport::ChangeDir cd_{dir_.Path()};
+};
+
+TEST_F(MusicClockTest, SeeksMoveMusicAndClockTogether) {
+  demo.Music->Timer = true;
+  demo.DrawFrame();
+  EXPECT_NEAR(demo.CurrentTime, 5000, 0.1);
+  demo.SeekForward(500);
+  demo.DrawFrame();
+  EXPECT_NEAR(demo.CurrentTime, 5500, 0.1);
+  demo.SeekBackward(100);
+  demo.DrawFrame();
+  EXPECT_NEAR(demo.CurrentTime, 5400, 0.1);
+  demo.SeekBackward(9000);  // stops at the start of the music
+  demo.DrawFrame();
+  EXPECT_NEAR(demo.CurrentTime, 0, 0.1);
+  demo.Pause();  // the music clock keeps running; the position holds it
+  EXPECT_TRUE(demo.Running);
+}
+
+TEST_F(MusicClockTest, SystemClockSeeksMoveTheMusicByTheSameTime) {
+  timer.now += 5000;
+  demo.DrawFrame();
+  demo.SeekForward(500);
+  EXPECT_NEAR(MusicMs(), 5500, 0.1);
+  demo.SeekBackward(100);
+  EXPECT_NEAR(MusicMs(), 5400, 0.1);
+  demo.DrawFrame();
+  EXPECT_EQ(demo.CurrentTime, 5400.0f);
+  demo.Pause();
+  demo.SeekForward(500);  // while paused: picture and music move together
+  EXPECT_NEAR(MusicMs(), 5900, 0.1);
+  EXPECT_EQ(demo.CurrentTime, 5900.0f);
+  demo.Resume();
+  demo.Music->Stop();
+  demo.DrawFrame();
+  EXPECT_EQ(demo.CurrentTime, 5900.0f);
+  EXPECT_GE(MusicMs(), 5900.0f);
 }
 
 // The chart on a 1024 x 768 buffer, where one chart unit is one pixel.

@@ -1,10 +1,14 @@
 // Reading the demo script: keys, channel and lines blocks, the version file.
 #include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cstdlib>
 
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
 #include "platform/MessageBox.h"
 #include "runtime/vtDSysU.h"
+#include "support/AudioMedia.h"
 #include "support/TestGlobals.h"
 
 namespace {
@@ -91,6 +95,17 @@ TEST_F(ScriptTest, KeysMatchAnywhereInALineAndUnknownStreamModeIsNone) {
   vtDemoSystem& d = Load("VT_DEMO_NAME \"VT_FULLSCREEN party\"\nVT_STREAM_MODE \"vt_zip\"\n");
   EXPECT_TRUE(d.Config->FullScreen);
   EXPECT_EQ(GlobalFunc->StreamMode, vt_NONE);
+}
+
+TEST_F(ScriptTest, TimerKeyAfterTheMusicMakesTheMusicTheClock) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ASSERT_TRUE(testsupport::WriteSound(dir_.File("My Song.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1,
+                                      testsupport::TestTones(2205, 1, 22050)));
+  vtDemoSystem& d = Load("VT_BASS_MUSIC \"My Song.wav\"\nVT_BASS_TIMER\n");
+  EXPECT_TRUE(d.Music->Loaded);
+  EXPECT_EQ(d.Music->FileName, Path("My Song.wav"));
+  EXPECT_TRUE(d.Music->Timer);
+  EXPECT_EQ(d.ClockSource(), vtClockSource::Music);
 }
 
 TEST_F(ScriptTest, LoggerKeyCreatesTheLog) {
