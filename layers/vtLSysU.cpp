@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -28,6 +29,20 @@ float Interpolated(std::int32_t mode, float a, float b, float t) {
 float ToDecimal(const vtText& reader, const std::string& text) {
   size_t end = text.find_last_not_of(' ');
   return reader.ToFloat(std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1));
+}
+
+// Key times are unsigned: besides the signed integers of the format (a
+// negative time wraps, as it always did) the whole unsigned range is read,
+// so every time the writer puts out reads back.
+std::uint32_t ToTime(const vtText& reader, const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  const bool digitsOnly = first != std::string::npos && text.size() - first <= 10 &&
+                          text.find_first_not_of("0123456789", first) == std::string::npos;
+  if (digitsOnly) {
+    const unsigned long long value = std::stoull(text.substr(first));
+    if (value <= UINT32_MAX) return static_cast<std::uint32_t>(value);
+  }
+  return static_cast<std::uint32_t>(reader.ToInt(text));
 }
 
 // The writer's integers: halfway values go to the even neighbour.
@@ -164,7 +179,7 @@ void vtLayerSystem::ReadKeys(vtText& reader, vtLayer& layer) {
 std::unique_ptr<vtLayerKey> vtLayerSystem::ReadKey(vtText& reader) {
   auto key = std::make_unique<vtLayerKey>();
   reader.SkipPast('Y');  // through "VT_KEY" and its separator
-  key->Time = static_cast<std::uint32_t>(reader.ToInt(reader.NextToken()));
+  key->Time = ToTime(reader, reader.NextToken());
   key->Position.X = ToDecimal(reader, reader.NextToken());
   key->Position.Y = ToDecimal(reader, reader.NextToken());
   key->Interpolation = reader.ToInt(reader.NextToken());

@@ -195,6 +195,20 @@ TEST_F(LayerFileTest, MalformedValuesAreConversionErrors) {
   EXPECT_EQ(key.Color.A, 1.5f);
 }
 
+TEST_F(LayerFileTest, EveryKeyTimeTheWriterPutsOutReadsBack) {
+  auto system = Load("times.vtl",
+                     "VT_LAYER {\nVT_KEYS {\nVT_KEY -5 0 0 0 0 0 0 0 0 0 0\nVT_KEY 3000000000 0 0 0 0 0 0 0 0 0 0\n}\n}\n");
+  ASSERT_TRUE(system->Loaded);
+  EXPECT_EQ((*system->Layers[0]->Keys)[0]->Time, 4294967291u);
+  ASSERT_TRUE(system->SaveToFile(dir.File("again.vtl")));
+  vtLayerSystem back(vt_2D_VTL, dir.File("again.vtl"));
+  back.LoadFromFile();
+  ASSERT_TRUE(back.Loaded);
+  EXPECT_EQ((*back.Layers[0]->Keys)[0]->Time, 4294967291u);
+  EXPECT_EQ((*back.Layers[0]->Keys)[1]->Time, 3000000000u);
+  EXPECT_THROW(Load("big.vtl", "VT_LAYER {\nVT_KEYS {\nVT_KEY 4294967296 0 0 0 0 0 0 0 0 0 0\n"), vtConvertError);
+}
+
 TEST_F(LayerFileTest, AFileEndingInsideABlockKeepsWhatWasRead) {
   auto inKeys = Load("cut.vtl", "VT_LAYER {\n VT_BLEND_SFACTOR 1\n VT_KEYS {\n" + std::string(kOneKey) + kOneKey);
   EXPECT_TRUE(inKeys->Loaded);
