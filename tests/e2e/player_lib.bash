@@ -1,0 +1,172 @@
+# Shared by the player's end-to-end tests (sourced; arguments: build dir,
+# source dir). Gives a private Xvfb display, a scratch demo folder and
+# helpers to start the player, find its window and look at it. Everything
+# started here is stopped when the test script exits.
+set -euo pipefail
+
+BUILD_DIR=$(cd "$1" && pwd)
+SOURCE_DIR=$(cd "$2" && pwd)
+PLAYER="$BUILD_DIR/vortane"
+[ -x "$PLAYER" ] || PLAYER=$(find "$BUILD_DIR" -name vortane -type f -perm -u+x | head -n 1)
+[ -x "$PLAYER" ] || { echo "no player binary under $BUILD_DIR"; exit 1; }
+
+export SDL_AUDIODRIVER=dummy
+export VORTANE_MESSAGES=stderr
+unset SDL_VIDEODRIVER WAYLAND_DISPLAY
+
+WORK=$(mktemp -d)
+DEMO="$WORK/demo"
+XVFB_PID=""
+PLAYER_PID=""
+
+cleanup() {
+  if [ -n "$PLAYER_PID" ]; then kill "$PLAYER_PID" 2>/dev/null || true; fi
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  if [ -f "$WORK/player.err" ]; then echo "--- player stderr"; cat "$WORK/player.err"; fi
+  exit 1
+}
+
+# Starts Xvfb on a free display (it picks the number itself) and exports DISPLAY.
+start_xvfb() {
+  exec 9>"$WORK/display"
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  exec 9>&-
+  local i
+  for i in $(seq 100); do
+    if [ -s "$WORK/display" ]; then
+      export DISPLAY=":$(head -n 1 "$WORK/display")"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+}
+
+# Writes a demo into $DEMO: versio.inf, the script (its lines are the
+# arguments, one per line) and the two items the script may name.
+make_demo() {
+  mkdir -p "$DEMO/data"
+  printf 'Vortane Test Version 1.0\nsecond line is not used\n' >"$DEMO/data/versio.inf"
+  printf '%s\n' "$@" >"$DEMO/data/tunnel_test.vds"
+  cat >"$DEMO/data/camera.vtt" <<'VTT'
+VT_STATIC_TRANSFORMATION {
+		VT_TRANSLATE	0 0 -6
+		VT_ROTATE		30 1 0 0
+}
+VTT
+  cat >"$DEMO/data/ring.vto" <<'VTO'
+VT_MESH_INFO {
+VT_MESH_TYPE
+VT_GEN_TYPE "vt_TORUS"
+VT_PARAMETER {
+VT_RADIUS 1.0
+VT_WITH 0.3
+VT_STACKS 16
+VT_SLICES 32
+}
+}
+VTO
+}
+
+# Script lines of a channel: type tag, file, then "begin end mode tag" lines.
+channel() {
+  local type=$1 file=$2
+  shift 2
+  echo 'VT_RENDER_CHANNEL {'
+  echo "VT_RENDER_ITEMS_TYPE \"$type\""
+  echo "VT_RENDER_ITEMS_FILE \"$file\""
+  echo 'VT_RENDER_LINES {'
+  local line
+  for line in "$@"; do
+    set -- $line
+    echo "VT_RENDER_TIMES_BEGIN_END $1 $2 $3 \"$4\""
+  done
+  echo '}'
+}
+
+# Starts the player in the demo folder, in the background, with a hard limit.
+start_player() {
+  (cd "$DEMO" && exec timeout 60 "$PLAYER" >"$WORK/player.out" 2>"$WORK/player.err") &
+  PLAYER_PID=$!
+}
+
+# Waits for the player to end (at most the given seconds); echoes its status.
+wait_player() {
+  local limit=${1:-30} i
+  for i in $(seq $((limit * 10))); do
+    if ! kill -0 "$PLAYER_PID" 2>/dev/null; then
+      local status=0
+      wait "$PLAYER_PID" || status=$?
+      PLAYER_PID=""
+      echo "$status"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the player did not end within $limit s"
+}
+
+# Echoes the id of the player's visible window once it is there.
+find_window() {
+  local i id
+  for i in $(seq 200); do
+    id=$(xdotool search --onlyvisible --class vortane 2>/dev/null | head -n 1 || true)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    kill -0 "$PLAYER_PID" 2>/dev/null || fail "the player ended before its window showed"
+    sleep 0.1
+  done
+  fail "no player window appeared"
+}
+
+window_title() {
+  xprop -id "$1" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
+}
+
+# Holds a key down long enough for the player's loop to see it.
+press_key() {
+  local window=$1 key=$2
+  xdotool mousemove --window "$window" 5 5
+  xdotool keydown "$key"
+  sleep 0.3
+  xdotool keyup "$key"
+}
+
+# Counts the pixels of the window's screenshot with this colour (r g b,
+# each within 12) inside the rectangle x0 y0 x1 y1 (top-left origin).
+count_pixels() {
+  local window=$1 r=$2 g=$3 b=$4 x0=$5 y0=$6 x1=$7 y1=$8
+  import -window "$window" "ppm:$WORK/shot.ppm"
+  python3 - "$WORK/shot.ppm" "$r" "$g" "$b" "$x0" "$y0" "$x1" "$y1" <<'PY'
+import sys
+path, r, g, b, x0, y0, x1, y1 = sys.argv[1], *map(int, sys.argv[2:])
+data = open(path, "rb").read()
+fields, pos = [], 0
+while len(fields) < 4:  # P6 width height maxval, blank separated
+    while data[pos:pos + 1].isspace():
+        pos += 1
+    end = pos
+    while not data[end:end + 1].isspace():
+        end += 1
+    fields.append(data[pos:end])
+    pos = end
+width, height = int(fields[1]), int(fields[2])
+pixels = data[pos + 1:]
+count = 0
+for y in range(max(0, y0), min(height, y1)):
+    for x in range(max(0, x0), min(width, x1)):
+        i = 3 * (y * width + x)
+        if abs(pixels[i] - r) <= 12 and abs(pixels[i + 1] - g) <= 12 and abs(pixels[i + 2] - b) <= 12:
+            count += 1
+print(count)
+PY
+}
