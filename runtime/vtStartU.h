@@ -7,8 +7,9 @@
 // GlobalStore, in this order.
 void CreateProgramObjects();
 
-// Viewport and the resize projection (integer aspect, far plane 100); a
-// height of 0 counts as 1.
+// The viewport follows the client size (a height of 0 counts as 1); the
+// projection stays the start-up one, so a resized window still shows the
+// picture the demo was made for. The model-view matrix is reset.
 void ResizeViewport(int width, int height);
 // Smooth shading, clear colour and depth, depth test, the start-up
 // projection (aspect 4/3, far plane 10000), model-view mode, light 0 on.

@@ -35,8 +35,8 @@ grep -q "This FullScreen Mode Is Not Supported. Use Windowed Mode Instead?" "$WO
 size=$(xwininfo -id "$window" | awk '/ Width:/ {w=$2} / Height:/ {h=$2} END {print w "x" h}')
 [ "$size" = "320x200" ] || fail "the windowed fallback is $size"
 press_key "$window" Escape
-status=$(wait_player 10)
-[ "$status" = 0 ] || fail "status $status after the windowed fallback"
+wait_player 10
+[ "$PLAYER_STATUS" = 0 ] || fail "status $PLAYER_STATUS after the windowed fallback"
 
 # The display's own mode is granted: the window covers the whole screen.
 make_demo 'VT_FULLSCREEN' 'VT_WINDOW_WIDTH 1024' 'VT_WINDOW_HEIGHT 768' 'VT_DEMO_ENDTIME 50000' \
@@ -48,6 +48,6 @@ size=$(xwininfo -id "$window" | awk '/ Width:/ {w=$2} / Height:/ {h=$2} END {pri
 [ "$size" = "1024x768" ] || fail "the full-screen window is $size"
 if grep -q "FullScreen Mode Is Not Supported" "$WORK/player.err"; then fail "the display's mode was refused"; fi
 press_key "$window" Escape
-status=$(wait_player 10)
-[ "$status" = 0 ] || fail "status $status after full screen"
+wait_player 10
+[ "$PLAYER_STATUS" = 0 ] || fail "status $PLAYER_STATUS after full screen"
 echo "player_failures: ok"

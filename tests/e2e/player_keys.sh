@@ -33,8 +33,8 @@ sleep 0.5
 [ "$(chart_pixels "$window")" -lt 100 ] || fail "the second I key left the chart on"
 
 press_key "$window" Escape
-status=$(wait_player 10)
-[ "$status" = 0 ] || fail "Escape ended the player with status $status"
+wait_player 10
+[ "$PLAYER_STATUS" = 0 ] || fail "Escape ended the player with status $PLAYER_STATUS"
 
 # Without VT_CURSOR the I key does nothing; a quit request (SIGTERM) ends it.
 make_demo "${script[@]}"
@@ -44,6 +44,6 @@ press_key "$window" i
 sleep 0.5
 [ "$(chart_pixels "$window")" -lt 100 ] || fail "the I key showed the chart without VT_CURSOR"
 kill -TERM "$PLAYER_PID"
-status=$(wait_player 10)
-[ "$status" = 0 ] || fail "a quit request ended the player with status $status"
+wait_player 10
+[ "$PLAYER_STATUS" = 0 ] || fail "a quit request ended the player with status $PLAYER_STATUS"
 echo "player_keys: ok"

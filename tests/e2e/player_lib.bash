@@ -97,15 +97,15 @@ start_player() {
   PLAYER_PID=$!
 }
 
-# Waits for the player to end (at most the given seconds); echoes its status.
+# Waits for the player to end (at most the given seconds) and sets
+# PLAYER_STATUS to its exit status.
 wait_player() {
   local limit=${1:-30} i
   for i in $(seq $((limit * 10))); do
     if ! kill -0 "$PLAYER_PID" 2>/dev/null; then
-      local status=0
-      wait "$PLAYER_PID" || status=$?
+      PLAYER_STATUS=0
+      wait "$PLAYER_PID" || PLAYER_STATUS=$?
       PLAYER_PID=""
-      echo "$status"
       return 0
     fi
     sleep 0.1
@@ -145,7 +145,7 @@ press_key() {
 # each within 12) inside the rectangle x0 y0 x1 y1 (top-left origin).
 count_pixels() {
   local window=$1 r=$2 g=$3 b=$4 x0=$5 y0=$6 x1=$7 y1=$8
-  import -window "$window" "ppm:$WORK/shot.ppm"
+  import -window "$window" -depth 8 "ppm:$WORK/shot.ppm"
   python3 - "$WORK/shot.ppm" "$r" "$g" "$b" "$x0" "$y0" "$x1" "$y1" <<'PY'
 import sys
 path, r, g, b, x0, y0, x1, y1 = sys.argv[1], *map(int, sys.argv[2:])
@@ -160,6 +160,7 @@ while len(fields) < 4:  # P6 width height maxval, blank separated
     fields.append(data[pos:end])
     pos = end
 width, height = int(fields[1]), int(fields[2])
+assert int(fields[3]) == 255, "expected 8-bit samples"
 pixels = data[pos + 1:]
 count = 0
 for y in range(max(0, y0), min(height, y1)):

@@ -15,7 +15,7 @@ title=$(window_title "$window")
 size=$(xwininfo -id "$window" | awk '/ Width:/ {w=$2} / Height:/ {h=$2} END {print w "x" h}')
 [ "$size" = "800x600" ] || fail "client size is $size"
 
-status=$(wait_player 30)
-[ "$status" = 0 ] || fail "the player ended with status $status"
+wait_player 30
+[ "$PLAYER_STATUS" = 0 ] || fail "the player ended with status $PLAYER_STATUS"
 grep -q "Vortane Delphi Logger" "$DEMO/data/Vortane.log" || fail "the log has no banner"
 echo "player_plays: ok"
