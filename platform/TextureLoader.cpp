@@ -41,6 +41,9 @@ bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
   std::unique_ptr<unsigned char, StbFree> pixels(stbi_load_from_file(file, &width, &height, &channels, 4));
   std::fclose(file);
   if (!pixels || width <= 0 || height <= 0) return false;
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  if (width > maxSize || height > maxSize) return false;  // would give an empty texture
   FlipRows(pixels.get(), width, height);
 
   GLuint name = 0;
@@ -49,8 +52,11 @@ bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  GLint alignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   id = name;
   return true;
 }

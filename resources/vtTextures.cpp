@@ -1,5 +1,7 @@
 #include "resources/vtTextures.h"
 
+#include <algorithm>
+
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
 #include "platform/Files.h"

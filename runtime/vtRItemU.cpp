@@ -2,7 +2,9 @@
 
 #include "core/vtTextU.h"
 #include "items/vtMeshU.h"
+#include "items/vtSkyU.h"
 #include "items/vtTransU.h"
+#include "items/vtTunnelU.h"
 #include "layers/vtLSysU.h"
 
 // One case per item kind; a tag whose kind does not exist creates nothing.
@@ -12,6 +14,8 @@ std::unique_ptr<vtRenderItem> CreateRenderItem(vtType type, const std::string& p
     case vt_2D_VTL: item = std::make_unique<vtLayerSystem>(type, path); break;
     case vt_MESH: item = std::make_unique<vtMesh>(); break;
     case vt_TRANS: item = std::make_unique<vtTransform>(type, path); break;
+    case vt_SKY: item = std::make_unique<vtSky>(); break;
+    case vt_TUNNEL: item = std::make_unique<vtTunnel>(); break;
     default: break;
   }
   if (item) {

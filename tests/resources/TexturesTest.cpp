@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "core/vtFuncU.h"
+#include "core/vtLogU.h"
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+#include "platform/TextureLoader.h"
+#include "resources/vtMapU.h"
+#include "resources/vtStoreU.h"
+#include "resources/vtTextures.h"
+#include "support/GlTest.h"
+#include "support/Images.h"
+#include "support/TestGlobals.h"
+
+namespace {
+
+using testsupport::Rgba;
+
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kBlue{0, 0, 255, 255};
+
+// A working directory with a data folder, made current, with fresh globals.
+class TextureTest : public testsupport::GlTest {
+ protected:
+  void SetUp() override {
+    GlTest::SetUp();
+    std::filesystem::create_directories(dir_.File("data"));
+    cd_ = std::make_unique<testsupport::ChangeDir>(dir_.Path());
+    testsupport::ResetGlobals();
+  }
+  void TearDown() override {
+    testsupport::ResetGlobals();  // closes the log before the folder goes
+    cd_.reset();
+  }
+
+  std::string Full(const std::string& relative) const { return GlobalFunc->WorkDir + "\\" + relative; }
+
+  // Lines of the log after its four header lines.
+  std::vector<std::string> LogEntries() const {
+    std::istringstream in(testsupport::ReadFileText(dir_.File("data/Vortane.log")));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+    }
+    return lines.size() > 4 ? std::vector<std::string>(lines.begin() + 4, lines.end()) : std::vector<std::string>{};
+  }
+
+  // Texel (x, y) of the bound texture's level 0; row 0 is t = 0.
+  Rgba Texel(int x, int y) const {
+    const int w = TexLevelInt(GL_TEXTURE_WIDTH);
+    const int h = TexLevelInt(GL_TEXTURE_HEIGHT);
+    std::vector<std::uint8_t> pixels(static_cast<size_t>(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    const std::uint8_t* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+  }
+  int TexLevelInt(GLenum name) const {
+    GLint v = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v);
+    return v;
+  }
+
+  testsupport::TempDir dir_;
+  std::unique_ptr<testsupport::ChangeDir> cd_;
+};
+
+TEST_F(TextureTest, EachImageFormatDecodesWithThePicturesBottomRowAtTZero) {
+  for (const std::string name : {"data/pic.bmp", "data/pic.tga", "data/pic.jpg", "data/pic.png"}) {
+    SCOPED_TRACE(name);
+    // Top half red, bottom half blue.
+    ASSERT_TRUE(testsupport::WriteImage(dir_.File(name), 16, 8, [](int, int y) { return y < 4 ? kRed : kBlue; }));
+    std::uint32_t id = 0;
+    ASSERT_TRUE(platform::LoadTextureFile(dir_.File(name), id));
+    ASSERT_NE(id, 0u);
+    glBindTexture(GL_TEXTURE_2D, id);
+    EXPECT_EQ(TexLevelInt(GL_TEXTURE_WIDTH), 16);
+    EXPECT_EQ(TexLevelInt(GL_TEXTURE_HEIGHT), 8);
+    const Rgba bottom = Texel(3, 0);
+    const Rgba top = Texel(3, 7);
+    EXPECT_GT(bottom[2], 200);  // JPEG is lossy: compare the dominant channel
+    EXPECT_LT(bottom[0], 60);
+    EXPECT_GT(top[0], 200);
+    EXPECT_LT(top[2], 60);
+    GLint minFilter = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
+    GLint smallest = 0;  // mipmaps were generated down to 1 x 1
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 4, GL_TEXTURE_WIDTH, &smallest);
+    EXPECT_EQ(smallest, 1);
+  }
+  EXPECT_EQ(Error(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(TextureTest, NotAnImageIsRefused) {
+  dir_.Write("data/bad.png", "not a picture");
+  std::uint32_t id = 77;
+  EXPECT_FALSE(platform::LoadTextureFile(dir_.File("data/bad.png"), id));
+  EXPECT_EQ(id, 77u);
+}
+
+TEST_F(TextureTest, ATextureNamedTwiceIsLoadedOnceAndLoggedTwice) {
+  ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/wall.png"), kRed));
+  GlobalLog->Open();
+  const std::uint32_t loadsBefore = platform::TextureLoadCount();
+
+  vtDiffuseMap first, second;
+  for (vtDiffuseMap* map : {&first, &second}) {
+    map->Texture->SetFileName("data\\wall.png");
+    map->Texture->Load();
+  }
+  EXPECT_EQ(platform::TextureLoadCount(), loadsBefore + 1);
+  EXPECT_NE(first.Texture->Id, 0u);
+  EXPECT_EQ(first.Texture->Id, second.Texture->Id);
+
+  const std::string id = std::to_string(first.Texture->Id);
+  const std::vector<std::string> log = LogEntries();
+  ASSERT_EQ(log.size(), 6u);
+  for (int pair = 0; pair < 2; ++pair) {
+    SCOPED_TRACE(pair);
+    const std::regex time(R"(\* INFO \* : @ \d+ MSG : )");
+    EXPECT_TRUE(std::regex_search(log[3 * pair], time));
+    EXPECT_NE(log[3 * pair].find("MSG : " + Full("data\\wall.png") + " IN : vtTexture.Load"), std::string::npos)
+        << log[3 * pair];
+    EXPECT_NE(log[3 * pair + 1].find("MSG : Resource ID: " + id + " IN : vtTexture.Load"), std::string::npos)
+        << log[3 * pair + 1];
+    EXPECT_EQ(log[3 * pair + 2], "");
+  }
+}
+
+TEST_F(TextureTest, AMissingImageGivesIdZeroAWarningAndIsNotTriedAgain) {
+  platform::MessageBoxRecorder boxes;
+  const std::uint32_t loadsBefore = platform::TextureLoadCount();
+  vtDiffuseMap first, second;
+  for (vtDiffuseMap* map : {&first, &second}) {
+    map->Texture->SetFileName("data\\missing.png");
+    map->Texture->Load();
+    EXPECT_EQ(map->Texture->Id, 0u);
+  }
+  EXPECT_EQ(platform::TextureLoadCount(), loadsBefore + 1);
+  ASSERT_EQ(boxes.Calls().size(), 1u);
+  EXPECT_EQ(boxes.Calls()[0].Caption, kCaptionWarning);
+  EXPECT_NE(boxes.Calls()[0].Text.find(Full("data\\missing.png")), std::string::npos);
+  ASSERT_EQ(GlobalStore->Resources.size(), 1u);
+  EXPECT_EQ(GlobalStore->Resources[0]->Id, 0u);
+
+  // The untextured map still binds: texture name 0.
+  first.Bind();
+  EXPECT_EQ(GetInt(GL_TEXTURE_BINDING_2D), 0);
+}
+
+TEST_F(TextureTest, FileNamesAreKeptRelativeToTheWorkingDirectory) {
+  ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/sky.bmp"), kBlue));
+  vtTexture prefixed, relative;
+  prefixed.SetFileName(platform::CurrentDirectory() + "\\data\\sky.bmp");
+  relative.SetFileName("data\\sky.bmp");
+  EXPECT_EQ(prefixed.FileName, "data\\sky.bmp");
+  EXPECT_EQ(relative.FileName, "data\\sky.bmp");
+  prefixed.Load();
+  relative.Load();
+  EXPECT_NE(prefixed.Id, 0u);
+  EXPECT_EQ(prefixed.Id, relative.Id);
+  ASSERT_EQ(GlobalStore->Resources.size(), 1u);
+  EXPECT_EQ(GlobalStore->Resources[0]->Name, Full("data\\sky.bmp"));
+  EXPECT_EQ(GlobalStore->Resources[0]->ResType, vt_TEXTURE);
+  EXPECT_EQ(relative.ToString(), "ID: " + std::to_string(relative.Id) + "FileName: data\\sky.bmp");
+
+  // A path outside the working directory is prefixed all the same.
+  vtTexture outside;
+  outside.SetFileName("/elsewhere/x.png");
+  EXPECT_EQ(outside.FileName, "/elsewhere/x.png");
+}
+
+TEST_F(TextureTest, ANewTextureIsEmpty) {
+  vtDiffuseMap map;
+  EXPECT_EQ(map.Texture->Id, 0u);
+  EXPECT_EQ(map.Texture->FileName, "");
+  EXPECT_EQ(map.Texture->ToString(), "ID: 0FileName: ");
+  EXPECT_TRUE(map.Enabled);
+  EXPECT_EQ(map.TilingU, 1.0f);
+  EXPECT_EQ(map.OffsetV, 0.0f);
+}
+
+}  // namespace
