@@ -47,11 +47,11 @@ AudioDevice::~AudioDevice() { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
 namespace {
 constexpr int kMaxChannels = 8;  // what SDL can convert from
 
-// About 23 ms at 44.1 kHz: short enough for a tight clock, long enough
-// not to starve a busy machine.
+// A power of two of 20 to 40 ms (1024 frames at 44.1 and 48 kHz): short
+// enough for a tight clock, long enough not to starve on a busy machine.
 std::uint16_t DeviceBufferFrames(int rate) {
   std::uint16_t frames = 256;
-  while (frames < 4096 && frames * 43 < rate) frames *= 2;
+  while (frames < 4096 && frames * 50 < rate) frames *= 2;
   return frames;
 }
 }  // namespace

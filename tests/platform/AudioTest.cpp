@@ -215,6 +215,9 @@ TEST_F(AudioStreamTest, ConvertsBytesOfTheDecodedStream) {
   EXPECT_EQ(stereo->Seconds2Bytes(0.1), 17640u);
   EXPECT_EQ(stereo->Seconds2Bytes(1.5 / kRate) % 4, 0u);  // whole frames
   EXPECT_EQ(stereo->Seconds2Bytes(-1), 0u);
+  // The clock lags by one device buffer: it must stay short.
+  EXPECT_GT(stereo->Bytes2Seconds(stereo->DeviceBufferBytes()), 0.015);
+  EXPECT_LT(stereo->Bytes2Seconds(stereo->DeviceBufferBytes()), 0.05);
   stereo.reset();
 
   auto mono = OpenTones(1000, 1, 22050);
