@@ -10,32 +10,11 @@
 
 #include "Patterns.h"
 #include "Sky.h"
-#include "Text.h"
+#include "Titles.h"
 
 using namespace assetgen;
 
 namespace {
-
-struct Title {
-  const char* file;
-  const char* text;
-  int width, height, pixelHeight;
-  const char* font;
-  Color glow;
-};
-
-const Color kBlue{0.3f, 0.65f, 1.0f, 1}, kOrange{1.0f, 0.5f, 0.15f, 1}, kViolet{0.7f, 0.35f, 1.0f, 1};
-
-const Title kTitles[] = {
-    {"title_vortane.png", "VORTANE", 512, 128, 78, "DejaVu Sans:bold", kBlue},
-    {"title_orbit.png", "deep orbit", 512, 64, 40, "DejaVu Sans Mono:bold", kOrange},
-    {"cap_tunnel.png", "INTO THE TUNNEL", 512, 64, 40, "DejaVu Sans Mono:bold", kBlue},
-    {"cap_wire.png", "WIRE AND RING", 512, 64, 40, "DejaVu Sans Mono:bold", kViolet},
-    {"cap_return.png", "HOMEWARD", 512, 64, 40, "DejaVu Sans Mono:bold", kOrange},
-    {"credit_code.png", "code: the vortane team", 512, 64, 30, "DejaVu Sans Mono:bold", kBlue},
-    {"credit_music.png", "music: made by a synth in tools/", 512, 64, 24, "DejaVu Sans Mono:bold", kViolet},
-    {"credit_thanks.png", "THANKS FOR WATCHING", 512, 64, 32, "DejaVu Sans:bold", kOrange},
-};
 
 bool Report(bool ok, const std::string& path) {
   if (!ok) std::fprintf(stderr, "vortane-assetgen: cannot write %s\n", path.c_str());
@@ -67,14 +46,9 @@ int main(int argc, char** argv) {
   write("env.tga", [](const std::string& p) { return WriteTga(EnvironmentMap(256), p); });
   write("beacon.tga", [](const std::string& p) { return WriteTga(BeaconTexture(128), p); });
 
-  for (const Title& title : kTitles) {
+  for (const Title& title : DemoTitles()) {
     Image image(title.width, title.height, Color{1, 1, 1, 0});
-    TextStyle style;
-    style.fontPattern = title.font;
-    style.pixelHeight = title.pixelHeight;
-    style.glow = title.glow;
-    style.glowRadius = title.height >= 128 ? 8 : 5;
-    if (!RenderText(title.text, style, image)) {
+    if (!RenderTitle(title, image)) {
       std::fprintf(stderr, "vortane-assetgen: no font for \"%s\"\n", title.font);
       ok = false;
       continue;
