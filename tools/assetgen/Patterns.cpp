@@ -21,22 +21,24 @@ float SeamDistance(float u, int cells) {
 
 Image TunnelTexture(int size) {
   Image image(size, size);
-  const int cells = 8;
+  // Twelve panels around, one for each of the tunnel's segments; eight
+  // along, four rings each.
+  const int around = 12, along = 8;
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {
       float u = static_cast<float>(x) / size, v = static_cast<float>(y) / size;
-      int cx = static_cast<int>(u * cells), cy = static_cast<int>(v * cells);
+      int cx = static_cast<int>(u * around), cy = static_cast<int>(v * along);
       float shade = 0.35f + 0.35f * Hash(cx, cy, 0, 7);
       float grain = TiledFbm(u * 16, v * 16, 16, 4, 9);
-      float seam = std::min(SeamDistance(u, cells), SeamDistance(v, cells));
-      float bevel = Saturate(seam * 12.0f);
+      float seamU = SeamDistance(u, around), seamV = SeamDistance(v, along);
+      float bevel = Saturate(std::min(seamU, seamV) * 12.0f);
       Color metal = Color{0.35f, 0.38f, 0.48f} * (shade * (0.75f + 0.5f * grain) * (0.4f + 0.6f * bevel));
       // Cyan light runs in the seams, orange lamps in some panels.
-      float glow = std::exp(-std::pow(seam * 18.0f, 2.0f));
-      Color light = Color{0.2f, 0.85f, 1.0f} * glow;
-      float lampX = SeamDistance(u + 0.5f / cells, cells), lampY = SeamDistance(v + 0.5f / cells, cells);
+      float glow = std::exp(-std::pow(seamU * 14.0f, 2.0f)) + std::exp(-std::pow(seamV * 18.0f, 2.0f));
+      Color light = Color{0.2f, 0.85f, 1.0f} * std::min(1.0f, glow);
+      float lampX = SeamDistance(u + 0.5f / around, around), lampY = SeamDistance(v + 0.5f / along, along);
       bool lamp = Hash(cx, cy, 1, 7) > 0.6f;
-      float lampGlow = lamp ? std::exp(-(lampX * lampX + lampY * lampY) * 60.0f) : 0.0f;
+      float lampGlow = lamp ? std::exp(-(lampX * lampX + lampY * lampY) * 40.0f) : 0.0f;
       Color c = metal + light + Color{1.0f, 0.55f, 0.15f} * lampGlow;
       c.a = 1;
       image.At(x, y) = c;

@@ -37,7 +37,7 @@ const Vec3 kPlanetDir = Normalize({-0.85f, -0.2f, -0.35f});
 const Vec3 kBandNormal = Normalize({0.35f, 1.0f, 0.25f});
 const Vec3 kZenithCloud = Normalize({0.3f, 1.0f, 0.4f});
 const Vec3 kNadirCloud = Normalize({-0.4f, -1.0f, 0.2f});
-constexpr float kPlanetRadius = 0.32f;  // radians
+constexpr float kPlanetRadius = 0.22f;  // radians
 
 float Saturate(float v) { return std::clamp(v, 0.0f, 1.0f); }
 
@@ -125,9 +125,15 @@ Image RenderSkyFace(SkyFace face, int size) {
   Image image(size, size);
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {
-      // Row 0 is the top of the picture, which the box shows at t = 1.
-      float s = (x + 0.5f) / size, t = 1.0f - (y + 0.5f) / size;
-      image.At(x, y) = SpaceColor(Normalize(SkyFacePoint(face, s, t)));
+      // Four samples a pixel keep the planet's rim smooth. Row 0 is the
+      // top of the picture, which the box shows at t = 1.
+      Color sum{0, 0, 0, 0};
+      for (float dy : {0.25f, 0.75f})
+        for (float dx : {0.25f, 0.75f}) {
+          float s = (x + dx) / size, t = 1.0f - (y + dy) / size;
+          sum = sum + SpaceColor(Normalize(SkyFacePoint(face, s, t)));
+        }
+      image.At(x, y) = sum * 0.25f;
     }
   return image;
 }
