@@ -5,8 +5,8 @@
   ship.ase    a faceted space ship (hull and wings with a diffuse and a
               reflection map, glowing engines) inside a transparent,
               reflecting shield bubble
-  beacon.ase  a glowing crystal with a glow card behind it, for the end of
-              the tunnel; the card faces +z and comes last, so the normal
+  beacon.ase  a glowing crystal with an additive glow card behind it, far
+              down -z; the card faces +z and is drawn last, so the normal
               and material it leaves behind light the tunnel drawn after it
 
 Usage: make_scenes.py OUTDIR   (writes OUTDIR/ship.ase and OUTDIR/beacon.ase)
@@ -211,7 +211,7 @@ def beacon_crystal(z):
 
 def beacon_halo(z):
     """A square glow card behind the crystal, facing the viewer (+z)."""
-    halo = Mesh("Halo", 0)
+    halo = Mesh("Halo", 1)
     s = 3.2
     halo.flat_quad([(-s, -s, z), (s, -s, z), (s, s, z), (-s, s, z)], [(0, 0), (1, 0), (1, 1), (0, 1)])
     return halo
@@ -348,10 +348,13 @@ SHIP_MATERIALS = [
 ]
 
 BEACON_MATERIALS = [
-    # Full ambient and no specular: whatever is drawn after the beacon with
-    # this material still current is lit evenly.
-    {"name": "Beacon", "ambient": (1.0, 1.0, 1.0), "diffuse": (1.0, 1.0, 1.0), "specular": (0.0, 0.0, 0.0),
+    {"name": "Crystal", "ambient": (1.0, 1.0, 1.0), "diffuse": (1.0, 1.0, 1.0), "specular": (0.0, 0.0, 0.0),
      "shine": 0.0, "diffuse_map": "beacon.tga"},
+    # The glow is added onto the picture (transparent) and is the last
+    # material the scene applies: full ambient and no specular, so that
+    # whatever is drawn after the beacon is lit evenly.
+    {"name": "Glow", "ambient": (1.0, 1.0, 1.0), "diffuse": (1.0, 1.0, 1.0), "specular": (0.0, 0.0, 0.0),
+     "shine": 0.0, "transparency": 0.5, "diffuse_map": "halo.tga"},
 ]
 
 

@@ -115,6 +115,22 @@ Image BeaconTexture(int size) {
   return image;
 }
 
+Image HaloTexture(int size) {
+  Image image(size, size);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      float dx = 2.0f * (x + 0.5f) / size - 1.0f, dy = 2.0f * (y + 0.5f) / size - 1.0f;
+      float r = std::sqrt(dx * dx + dy * dy), angle = std::atan2(dy, dx);
+      float rays = 0.5f + 0.5f * std::pow(std::fabs(std::cos(angle * 4.0f)), 8.0f);
+      float fade = Saturate(1.0f - r);
+      float glow = std::pow(fade, 3.0f) * rays + std::exp(-r * r * 60.0f);
+      Color c = Color{0.35f, 0.75f, 1.0f} * glow + Color{1, 1, 1} * std::exp(-r * r * 200.0f);
+      c.a = 1;
+      image.At(x, y) = c;
+    }
+  return image;
+}
+
 Image WhiteTexture(int size) { return Image(size, size, Color{1, 1, 1, 1}); }
 
 }  // namespace assetgen

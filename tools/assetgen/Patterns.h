@@ -19,6 +19,9 @@ Image EnvironmentMap(int size);
 // Glowing crystal veins for the beacon at the end of the tunnel.
 Image BeaconTexture(int size);
 
+// A soft round glow with rays, black at the edges: drawn additively.
+Image HaloTexture(int size);
+
 // Plain white, for additive flashes.
 Image WhiteTexture(int size);
 

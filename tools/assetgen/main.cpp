@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
   write("flash.bmp", [](const std::string& p) { return WriteBmp(WhiteTexture(16), p); });
   write("env.tga", [](const std::string& p) { return WriteTga(EnvironmentMap(256), p); });
   write("beacon.tga", [](const std::string& p) { return WriteTga(BeaconTexture(128), p); });
+  write("halo.tga", [](const std::string& p) { return WriteTga(HaloTexture(128), p); });
 
   for (const Title& title : DemoTitles()) {
     Image image(title.width, title.height, Color{1, 1, 1, 0});
