@@ -341,7 +341,7 @@ def scene_text(scene_name, materials, meshes):
 SHIP_MATERIALS = [
     {"name": "Hull", "ambient": (0.55, 0.55, 0.6), "diffuse": (0.9, 0.9, 0.95), "specular": (0.6, 0.6, 0.6),
      "shine": 0.3, "shine_strength": 0.5, "diffuse_map": "hull.bmp", "reflect_map": "env.tga"},
-    {"name": "Shield", "ambient": (0.05, 0.1, 0.2), "diffuse": (0.1, 0.2, 0.4), "specular": (0.5, 0.6, 0.8),
+    {"name": "Shield", "ambient": (0.02, 0.05, 0.1), "diffuse": (0.04, 0.08, 0.18), "specular": (0.4, 0.5, 0.7),
      "shine": 0.4, "transparency": 0.5, "reflect_map": "env.tga", "reflect_amount": 0.8},
     {"name": "Engine glow", "ambient": (1.0, 0.55, 0.2), "diffuse": (1.0, 0.6, 0.25), "specular": (0.3, 0.3, 0.3),
      "shine": 0.1},
