@@ -81,6 +81,7 @@ bool AudioStream::OpenOutput() {
   // No allowed changes: SDL converts our format to whatever the device takes.
   output_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (output_ == 0) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
   deviceFrames_ = have.samples;
   playhead_ = AudioPlayhead(rate_, deviceFrames_);
   return true;
