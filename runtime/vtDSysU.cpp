@@ -1,8 +1,8 @@
 #include "runtime/vtDSysU.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "core/vtLogU.h"
 #include "core/vtTextU.h"
@@ -97,11 +97,11 @@ void vtDemoSystem::AddItem(std::unique_ptr<vtRenderItem> item) {
 // ---------------------------------------------------------------- script
 
 bool vtDemoSystem::LoadScript(const std::string& scriptPath) {
+  ScriptError.clear();
   Reader = std::make_unique<vtText>("vds");
   if (!Reader->Open(scriptPath)) return false;
   Loaded = true;
   ScriptName = scriptPath;
-  ScriptError.clear();
   currentType_ = vt_NONE;
   try {
     while (!Reader->Eof())
