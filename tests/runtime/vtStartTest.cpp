@@ -57,12 +57,14 @@ TEST_F(GlStateTest, ActivatedWindowHasTheStartUpProjectionAndState) {
   EXPECT_TRUE(Enabled(GL_LIGHT0));
 }
 
-TEST_F(GlStateTest, ResizeUsesTheIntegerAspectAndNeverAZeroHeight) {
+TEST_F(GlStateTest, ResizeKeepsTheStartUpProjectionAndNeverAZeroHeight) {
+  auto startUp = Perspective(4.0 / 3.0, 1.0, 10000.0);
   ResizeViewport(800, 600);
-  EXPECT_EQ(Matrix(GL_PROJECTION_MATRIX), Perspective(1.0, 0.1, 100.0));
+  EXPECT_EQ(Matrix(GL_PROJECTION_MATRIX), startUp);
   ResizeViewport(300, 0);
   EXPECT_EQ(GetFloat4(GL_VIEWPORT)[3], 1.0f);
-  EXPECT_EQ(Matrix(GL_PROJECTION_MATRIX), Perspective(300.0, 0.1, 100.0));
+  EXPECT_EQ(Matrix(GL_PROJECTION_MATRIX), startUp);
+  EXPECT_EQ(GetInt(GL_MATRIX_MODE), GL_MODELVIEW);
   EXPECT_EQ(Error(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
