@@ -153,16 +153,21 @@ void vtMesh::ReadInfoBlock(vtText& reader) {
     if (GenType == vt_TORUS && reader.Contains("VT_PARAMETER {")) {
       vtTorusParam p;
       ReadTorusParameters(reader, p);
-      if (GenType == vt_TORUS && reader.Contains("}")) {
-        if (p.Stacks < 1 || p.Slices < 1) {
-          if (GlobalFunc)
-            GlobalFunc->ShowWarning("No torus is generated: VT_STACKS and VT_SLICES must be at least 1\rFile: " +
-                                    FileName);
-        } else {
-          GenerateTorus(p);
-        }
-      }
+      if (GenType == vt_TORUS && reader.Contains("}")) GenerateCheckedTorus(p);
     }
+  }
+}
+
+void vtMesh::GenerateCheckedTorus(const vtTorusParam& p) {
+  std::string problem;
+  if (p.Stacks < 1 || p.Slices < 1)
+    problem = "VT_STACKS and VT_SLICES must be at least 1";
+  else if (static_cast<std::int64_t>(p.Stacks) * p.Slices > kMaxTorusQuads)
+    problem = "VT_STACKS times VT_SLICES must not exceed " + std::to_string(kMaxTorusQuads);
+  if (problem.empty()) {
+    GenerateTorus(p);
+  } else if (GlobalFunc) {
+    GlobalFunc->ShowWarning("No torus is generated: " + problem + "\rFile: " + FileName);
   }
 }
 

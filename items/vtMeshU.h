@@ -52,6 +52,9 @@ class vtMesh : public vtRenderItem {
   void EmitNormals() const;
   void EmitTextured() const;
   void DrawMesh();
+  // A million quads: far beyond any smooth torus, and a description with a
+  // larger count would keep loading for minutes.
+  static constexpr std::int64_t kMaxTorusQuads = 1000000;
   void GenerateTorus(const vtTorusParam& p);
   void TorusVertex(int i, int j, const vtTorusParam& p) const;
 
@@ -59,4 +62,7 @@ class vtMesh : public vtRenderItem {
   std::string CheckLists() const;  // why the lists cannot be built, or ""
   void ReadInfoBlock(vtText& reader);
   void ReadTorusParameters(vtText& reader, vtTorusParam& p);
+  // GenerateTorus for counts that make a drawable torus; otherwise a warning
+  // naming the file, and nothing.
+  void GenerateCheckedTorus(const vtTorusParam& p);
 };

@@ -244,8 +244,8 @@ TEST_F(MeshTest, KeysAfterTheParameterBlockAreNotRead) {
   EXPECT_EQ(Triangles(Capture(*inside)), 16 * 32 * 2);
 }
 
-TEST_F(MeshTest, StacksOrSlicesBelowOneGenerateNothingWithAWarning) {
-  for (const char* spoil : {"VT_STACKS 0", "VT_SLICES -2"}) {
+TEST_F(MeshTest, StacksOrSlicesBelowOneOrHugeGenerateNothingWithAWarning) {
+  for (const char* spoil : {"VT_STACKS 0", "VT_SLICES -2", "VT_STACKS 2000000000"}) {
     SCOPED_TRACE(spoil);
     platform::MessageBoxRecorder boxes;
     const std::string key = std::string(spoil).substr(0, 9);
