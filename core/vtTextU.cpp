@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "core/vtFuncU.h"
 #include "platform/Files.h"
 
@@ -12,6 +14,7 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
 constexpr char kCtrlZ = 26;
+vtText::ProgressHook g_progressHook = nullptr;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -105,6 +108,7 @@ bool vtText::Open(const std::string& fileName) {
   fileName_ = fileName;
   pos_ = len_ = 0;
   endOfData_ = false;
+  fileSize_ = bytesRead_ = 0;
   if (Mode == vtRead) {
     file_ = platform::OpenFile(fileName, "rb");
     if (!file_) return false;
@@ -113,6 +117,8 @@ bool vtText::Open(const std::string& fileName) {
       return false;
     }
     if (!buffer_) buffer_.reset(new char[kBufferSize]);
+    struct stat st;
+    if (::fstat(::fileno(file_), &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
     return true;
   }
   // Writing: check the name before anything is created or truncated.
@@ -138,8 +144,12 @@ bool vtText::Fill() {
     endOfData_ = true;
     return false;
   }
+  bytesRead_ += len_;
+  if (g_progressHook && fileSize_ > 0) g_progressHook(std::min(1.0, static_cast<double>(bytesRead_) / fileSize_));
   return true;
 }
+
+void vtText::SetProgressHook(ProgressHook hook) { g_progressHook = hook; }
 
 bool vtText::Eof() {
   if (!file_ || Mode != vtRead) return true;

@@ -84,6 +84,11 @@ class vtText {
   float ToFloat(std::string_view text) const;  // strict: "... is an invalid float"
 
   const std::string& FileName() const { return fileName_; }
+
+  // Loading progress: called after each block of a file is read, with the
+  // share of the file read so far (0..1). One hook for the whole program.
+  using ProgressHook = void (*)(double fraction);
+  static void SetProgressHook(ProgressHook hook);
   bool IsOpen() const { return file_ != nullptr; }
 
  private:
@@ -97,4 +102,6 @@ class vtText {
   size_t pos_ = 0;
   size_t len_ = 0;
   bool endOfData_ = false;  // end of file or Ctrl-Z reached in the buffer
+  std::uint64_t fileSize_ = 0;
+  std::uint64_t bytesRead_ = 0;
 };

@@ -1,4 +1,5 @@
 #include "runtime/vtDSysU.h"
+#include "runtime/vtLoadBarU.h"
 
 #include <algorithm>
 #include <cmath>
@@ -215,7 +216,13 @@ void vtDemoSystem::Init() {
     return;
   }
   GlobalFunc->Begin2D(800, 600);
-  for (auto& item : Items) LoadItem(*item);
+  vtLoadingBar bar;
+  bar.Begin(Items.size());
+  for (size_t i = 0; i < Items.size(); ++i) {
+    bar.StartItem(i);
+    LoadItem(*Items[i]);
+  }
+  bar.End();
   GlobalFunc->End2D();
   if (GlobalFont) GlobalFont->Build(GlobalFunc->DeviceContext);
   TimelineList = glGenLists(1);

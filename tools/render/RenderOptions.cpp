@@ -7,6 +7,7 @@
 const char* const kRenderUsage =
     "usage: vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --at MS[,MS...]\n"
     "       vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --fps N [--from MS] [--to MS]\n"
+    "                      [--audio FILE.wav]\n"
     "\n"
     "Renders the frames the player shows at the given demo times, offscreen, run\n"
     "in the demo's working directory like the player.\n"
@@ -18,6 +19,8 @@ const char* const kRenderUsage =
     "  --fps N        write DIR/frame_000000.png, ... at N frames per second\n"
     "  --from MS      first time of --fps (default 0)\n"
     "  --to MS        last time of --fps (default: the script's end time)\n"
+    "  --audio FILE   with --fps: write the music of exactly the captured span\n"
+    "                 as a 16-bit WAV file (silence when the demo has no music)\n"
     "  --help         this text\n";
 
 namespace {
@@ -88,6 +91,8 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
       if (!ParseLong(value, number)) return error = "bad --to " + value, false;
       options.To = static_cast<double>(number);
       options.HasTo = true;
+    } else if (arg == "--audio") {
+      options.AudioFile = value;
     } else {
       error = "unknown argument " + arg;
       return false;
@@ -95,6 +100,10 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
   }
   if (options.At.empty() == (options.Fps == 0)) {
     error = "give either --at or --fps";
+    return false;
+  }
+  if (!options.AudioFile.empty() && options.Fps == 0) {
+    error = "--audio needs --fps";
     return false;
   }
   return true;

@@ -18,6 +18,8 @@ struct RenderOptions {
   double From = 0;
   double To = -1;
   bool HasTo = false;
+  // With --fps: also write the music of exactly the captured span here.
+  std::string AudioFile;
 };
 
 // Parses the arguments; false with a message in error when they are wrong.

@@ -11,6 +11,7 @@
 #include "platform/OffscreenGL.h"
 #include "runtime/vtDSysU.h"
 #include "runtime/vtStartU.h"
+#include "tools/render/AudioCapture.h"
 #include "tools/render/RenderOptions.h"
 
 namespace {
@@ -95,6 +96,13 @@ int main(int argc, char** argv) {
                 << std::endl;
     gl.Finish();
     if (!gl.WritePng(frame.File)) return Fail("cannot write " + frame.File);
+  }
+  if (!options.AudioFile.empty()) {
+    const std::string music = demo.Music->Loaded ? demo.Music->FileName : std::string();
+    if (music.empty()) std::cerr << "vortane-render: the demo has no music; the sound track is silence" << std::endl;
+    if (!WriteCapturedAudio(music, options.From, static_cast<long>(frames.size()), options.Fps, options.AudioFile,
+                            error))
+      return Fail(error);
   }
   return 0;
 }
