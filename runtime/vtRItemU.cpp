@@ -6,12 +6,14 @@
 #include "items/vtTransU.h"
 #include "items/vtTunnelU.h"
 #include "layers/vtLSysU.h"
+#include "scene/vtSceneASEU.h"
 
 // One case per item kind; a tag whose kind does not exist creates nothing.
 std::unique_ptr<vtRenderItem> CreateRenderItem(vtType type, const std::string& path) {
   std::unique_ptr<vtRenderItem> item;
   switch (type) {
     case vt_2D_VTL: item = std::make_unique<vtLayerSystem>(type, path); break;
+    case vt_3D_ASE: item = std::make_unique<vtSceneASE>(); break;
     case vt_MESH: item = std::make_unique<vtMesh>(); break;
     case vt_TRANS: item = std::make_unique<vtTransform>(type, path); break;
     case vt_SKY: item = std::make_unique<vtSky>(); break;

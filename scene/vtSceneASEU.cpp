@@ -1,0 +1,355 @@
+#include "scene/vtSceneASEU.h"
+
+#include <cstring>
+
+namespace {
+
+// The reader's cutting operations (vtText SkipPast, SkipThrough, SkipBlanks,
+// SkipWord, PeekWord, NextToken, NextFloat) on a view of the current line.
+// The geometry lines are never looked at again after their cuts, so they
+// are cut here without rewriting the line itself.
+class LineCut {
+ public:
+  explicit LineCut(std::string_view line) : rest_(line) {}
+
+  std::string_view Rest() const { return rest_; }
+
+  void SkipPast(char delim) {
+    const size_t p = rest_.rfind(delim);
+    Drop(p == std::string_view::npos ? 1 : p + 2);
+  }
+  void SkipThrough(char ch) {
+    const size_t p = rest_.find(ch);
+    if (p != std::string_view::npos) Drop(p + 1);
+  }
+  void SkipBlanks() {
+    if (rest_.empty()) return;
+    size_t i = 1;
+    while (i < rest_.size() && rest_[i] == ' ') ++i;
+    Drop(i);
+  }
+  void SkipWord() {
+    const size_t p = rest_.find(' ');
+    Drop(p == std::string_view::npos ? rest_.size() : p + 1);
+  }
+  // Deletes through the first blank at the second character or later.
+  void SkipIndex() { Drop(WordEnd() + 1); }
+  std::string_view PeekWord() const { return rest_.substr(0, WordEnd()); }
+  std::string_view NextToken() {
+    const std::string_view word = PeekWord();
+    Drop(word.size());
+    SkipBlanks();
+    return word;
+  }
+  float NextFloat() { return StrToFloatDef(NextToken()); }
+  float RestAsFloat() const { return StrToFloatDef(rest_); }
+  // Deletes through the last ch; nothing without one.
+  void SkipThroughLast(char ch) {
+    const size_t p = rest_.rfind(ch);
+    if (p != std::string_view::npos) Drop(p + 1);
+  }
+
+ private:
+  size_t WordEnd() const {
+    if (rest_.size() < 2) return rest_.size();
+    const size_t p = rest_.find(' ', 1);
+    return p == std::string_view::npos ? rest_.size() : p;
+  }
+  void Drop(size_t count) { rest_.remove_prefix(count < rest_.size() ? count : rest_.size()); }
+
+  std::string_view rest_;
+};
+
+// The file's shine (0 to 1) as the OpenGL exponent (0 to 128). Some
+// exporters write the exponent itself; OpenGL refuses values outside its
+// range and would keep the previous object's, so they are clamped.
+float ShininessOf(float shine) {
+  const double exponent = shine * 128.0;
+  return static_cast<float>(exponent < 0.0 ? 0.0 : exponent > 128.0 ? 128.0 : exponent);
+}
+
+}  // namespace
+
+void vtSceneASE::Render(float time) {
+  if (Loaded) vtScene::Render(time);
+}
+
+void vtSceneASE::LoadFromFile() {
+  ReadFile();
+  Build();
+}
+
+bool vtSceneASE::ReadFile() {
+  Reader.Extension = "ase";
+  if (!Reader.Open(FileName)) return false;
+  atEnd_ = false;
+  try {
+    while (!Reader.Eof()) {
+      Reader.ReadLine();
+      ReadHeader();
+      ReadComment();
+      SkipScene();
+      ReadMaterialList();
+      ReadGeomObject();
+    }
+  } catch (...) {
+    Reader.Close();
+    throw;
+  }
+  Reader.Close();
+  Loaded = true;
+  return true;
+}
+
+void vtSceneASE::Build() {
+  if (!Loaded) return;
+  for (auto& object : Objects) object->BuildGeometry();
+}
+
+void vtSceneASE::Advance() {
+  if (atEnd_ || Reader.Eof()) {
+    atEnd_ = true;
+    return;
+  }
+  Reader.ReadLine();
+}
+
+bool vtSceneASE::OpensBlock() const {
+  return std::memchr(Reader.Line.data(), '{', Reader.Line.size()) != nullptr && !Closes();
+}
+
+void vtSceneASE::SkipBlock() {
+  int depth = 0;
+  for (;;) {
+    if (std::memchr(Reader.Line.data(), '{', Reader.Line.size())) ++depth;
+    if (Closes()) --depth;
+    if (depth <= 0 || atEnd_) return;
+    Advance();
+  }
+}
+
+bool vtSceneASE::SkippedBlock() {
+  if (!OpensBlock()) return false;
+  SkipBlock();
+  Advance();
+  return true;
+}
+
+bool vtSceneASE::OpensMeshList() const {
+  return Has("*MESH_VERTEX_LIST {") || Has("*MESH_FACE_LIST {") || Has("*MESH_TVERTLIST {") ||
+         Has("*MESH_TFACELIST {") || Has("*MESH_NORMALS");
+}
+
+bool vtSceneASE::Closes() const { return std::memchr(Reader.Line.data(), '}', Reader.Line.size()) != nullptr; }
+
+void vtSceneASE::ReadHeader() {
+  if (!atEnd_ && Has("*3DSMAX_ASCIIEXPORT")) Advance();
+}
+
+void vtSceneASE::ReadComment() {
+  if (!atEnd_ && Has("*COMMENT")) Advance();
+}
+
+void vtSceneASE::SkipScene() {
+  if (atEnd_ || !Has("*SCENE {")) return;
+  while (!atEnd_ && !Closes()) Advance();
+  Advance();
+}
+
+// The list's opening line itself contains "*MATERIAL", so the first material
+// starts there and reads on through the first entry. A list that closes
+// before any entry yields no material and ends at its own closing line.
+void vtSceneASE::ReadMaterialList() {
+  if (atEnd_ || !Has("*MATERIAL_LIST {")) return;
+  bool first = true;
+  for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
+    if (IsMaterialEntry()) {
+      Materials.push_back(std::make_unique<vtMat>());
+      CurrentMaterial = Materials.back().get();
+      const bool hadEntry = ReadMaterial();
+      if (first && !hadEntry) {
+        Materials.pop_back();
+        CurrentMaterial = Materials.empty() ? nullptr : Materials.back().get();
+        return;
+      }
+      first = false;
+    } else if (!opening && OpensBlock()) {
+      SkipBlock();
+    }
+    Advance();
+  }
+}
+
+bool vtSceneASE::IsMaterialEntry() const { return Has("*MATERIAL") && !Has("*MATERIAL_COUNT"); }
+
+bool vtSceneASE::ReadMaterial() {
+  vtMat& m = *CurrentMaterial;
+  bool hadEntry = false;
+  for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
+    if (!opening && IsMaterialEntry()) {
+      hadEntry = true;
+    } else if (!opening && OpensBlock() && !Has("*MAP_DIFFUSE {") && !Has("*MAP_REFLECT {")) {
+      SkipBlock();
+      Advance();
+      continue;
+    }
+    if (Has("*MATERIAL_NAME")) m.Name = Reader.ReadQuoted();
+    if (Has("*MATERIAL_AMBIENT")) ReadAmbient();
+    if (Has("*MATERIAL_DIFFUSE")) ReadDiffuse();
+    if (Has("*MATERIAL_SPECULAR")) ReadSpecular();
+    if (Has("*MATERIAL_SHINE") && !Has("*MATERIAL_SHINESTRENGTH")) m.Shininess = ShininessOf(Reader.ReadFloat('E'));
+    if (Has("*MATERIAL_TRANSPARENCY")) m.Transparency = Reader.ReadFloat('Y');
+    if (Has("*MAP_DIFFUSE {")) {
+      m.DiffuseMap = std::make_unique<vtDiffuseMap>();
+      ReadMap(*m.DiffuseMap);
+      if (atEnd_) break;
+    }
+    if (Has("*MAP_REFLECT {")) {
+      m.ReflectMap = std::make_unique<vtReflectMap>();
+      ReadMap(*m.ReflectMap);
+      if (atEnd_) break;
+    }
+    Advance();
+  }
+  return hadEntry;
+}
+
+void vtSceneASE::ReadMap(vtMap& map) {
+  for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
+    if (!opening && SkippedBlock()) continue;
+    if (Has("*BITMAP") && !Has("*BITMAP_FILTER")) {
+      map.Texture->SetFileName(Reader.ReadQuoted());
+      map.Texture->Load();
+    }
+    if (Has("*UVW_U_OFFSET")) map.OffsetU = Reader.ReadFloat('T');
+    if (Has("*UVW_V_OFFSET")) map.OffsetV = Reader.ReadFloat('T');
+    if (Has("*UVW_U_TILING")) map.TilingU = Reader.ReadFloat('G');
+    if (Has("*UVW_V_TILING")) map.TilingV = Reader.ReadFloat('G');
+    Advance();
+  }
+}
+
+void vtSceneASE::ReadGeomObject() {
+  if (atEnd_ || !Has("*GEOMOBJECT {")) return;
+  Objects.push_back(std::make_unique<vtMesh>());
+  CurrentObject = Objects.back().get();
+  CurrentObject->FileName = FileName;  // so that a refused object names its file
+  for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
+    if (!opening && !Has("*NODE_TM {") && !Has("*MESH {") && SkippedBlock()) continue;
+    if (Has("*NODE_TM {")) ReadNode();
+    if (atEnd_) return;
+    if (Has("*MESH {")) ReadMesh();
+    if (atEnd_) return;
+    if (Has("*MATERIAL_REF")) CurrentObject->MaterialRef = Reader.ReadInt('F');
+    Advance();
+  }
+}
+
+void vtSceneASE::ReadNode() {
+  for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
+    if (!opening && SkippedBlock()) continue;
+    if (Has("*NODE_NAME")) CurrentObject->Name = Reader.ReadQuoted();
+    Advance();
+  }
+}
+
+void vtSceneASE::ReadMesh() {
+  // One data list: its loop runs from its opening line to its closing line
+  // and reads every line holding the item tag but not the opening tag.
+  auto readList = [this](std::string_view item, std::string_view opener, void (vtSceneASE::*readLine)()) {
+    for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
+      if (!opening && SkippedBlock()) continue;
+      if (Has(item) && (opener.empty() || !Has(opener))) (this->*readLine)();
+      Advance();
+    }
+  };
+  for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
+    if (!opening && !OpensMeshList() && SkippedBlock()) continue;
+    if (Has("*MESH_VERTEX_LIST {")) readList("*MESH_VERTEX", "*MESH_VERTEX_LIST {", &vtSceneASE::ReadVertex);
+    if (!atEnd_ && Has("*MESH_FACE_LIST {")) readList("*MESH_FACE", "*MESH_FACE_LIST {", &vtSceneASE::ReadFace);
+    if (!atEnd_ && Has("*MESH_TVERTLIST {")) readList("*MESH_TVERT", "*MESH_TVERTLIST {", &vtSceneASE::ReadTexVertex);
+    if (!atEnd_ && Has("*MESH_TFACELIST {")) readList("*MESH_TFACE", "*MESH_TFACELIST {", &vtSceneASE::ReadTexFace);
+    if (!atEnd_ && Has("*MESH_NORMALS")) readList("*MESH_VERTEXNORMAL", {}, &vtSceneASE::ReadVertexNormal);
+    Advance();
+  }
+}
+
+void vtSceneASE::ReadVertex() {
+  LineCut cut(Reader.Line);
+  cut.SkipPast('X');
+  cut.SkipBlanks();
+  cut.SkipWord();  // the index
+  vtVec3D v;
+  v.X = cut.NextFloat();
+  v.Y = cut.NextFloat();
+  v.Z = cut.RestAsFloat();
+  CurrentObject->Vertices.push_back(v);
+}
+
+void vtSceneASE::ReadFace() {
+  LineCut cut(Reader.Line);
+  cut.SkipThrough(':');  // the face number
+  cut.SkipThrough(':');  // the first label
+  std::int32_t index[3];
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) cut.SkipThrough(':');
+    cut.SkipBlanks();
+    index[i] = Reader.ToInt(cut.PeekWord());
+  }
+  CurrentObject->Faces.push_back(vtFace{index[0], index[1], index[2]});
+}
+
+void vtSceneASE::ReadTexVertex() {
+  LineCut cut(Reader.Line);
+  cut.SkipPast('T');
+  cut.SkipIndex();
+  vtTexC t;
+  t.U = cut.NextFloat();
+  t.V = cut.NextFloat();
+  t.W = cut.RestAsFloat();
+  CurrentObject->TexVertices.push_back(t);
+}
+
+void vtSceneASE::ReadTexFace() {
+  LineCut cut(Reader.Line);
+  cut.SkipThroughLast('E');
+  cut.SkipIndex();  // the blank, the index and the blank after it
+  vtFace f;
+  f.A = Reader.ToInt(cut.NextToken());
+  f.B = Reader.ToInt(cut.NextToken());
+  f.C = Reader.ToInt(cut.Rest());
+  CurrentObject->TexFaces.push_back(f);
+}
+
+void vtSceneASE::ReadVertexNormal() {
+  LineCut cut(Reader.Line);
+  cut.SkipPast('L');
+  cut.SkipWord();  // the vertex index
+  vtVec3D n;
+  n.X = cut.NextFloat();
+  n.Y = cut.NextFloat();
+  n.Z = cut.RestAsFloat();
+  CurrentObject->Normals.push_back(n);
+}
+
+// Material colours: red, green, blue; alpha keeps its value.
+void vtSceneASE::ReadColour(float* rgb) {
+  rgb[0] = Reader.NextFloat();
+  rgb[1] = Reader.NextFloat();
+  rgb[2] = StrToFloatDef(Reader.Line);
+}
+
+void vtSceneASE::ReadAmbient() {
+  Reader.SkipPast('T');
+  ReadColour(CurrentMaterial->Ambient.data());
+}
+
+void vtSceneASE::ReadDiffuse() {
+  Reader.SkipPast('E');
+  ReadColour(CurrentMaterial->Diffuse.data());
+}
+
+void vtSceneASE::ReadSpecular() {
+  Reader.SkipPast('R');
+  ReadColour(CurrentMaterial->Specular.data());
+}

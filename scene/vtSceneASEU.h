@@ -1,0 +1,72 @@
+// The 3D scene item read from an ASCII scene export (ASE) file.
+//
+// The reader is line-driven: a tag is found by a substring test anywhere in
+// the current line and values are cut out of the line, as in every format
+// of the engine. Each block it knows is read by a loop of its own that ends
+// at the first line containing "}"; blocks it does not know are not
+// tracked, so their closing line ends the block the reader is in. Reading
+// stops at the end of the file wherever it is.
+#pragma once
+
+#include <string_view>
+
+#include "core/vtTextU.h"
+#include "scene/vtSceneU.h"
+
+class vtMap;
+
+class vtSceneASE : public vtScene {
+ public:
+  vtSceneASE() { Reader.Extension = "ase"; }
+
+  vtMesh* CurrentObject = nullptr;  // the last entry of Objects
+  vtMat* CurrentMaterial = nullptr; // the last entry of Materials
+  vtText Reader;
+
+  void Render(float time) override;  // draws only a fully read scene
+  void LoadFromFile() override;      // ReadFile, then Build
+  // Reads FileName into Materials and Objects; false when it cannot be opened.
+  // A malformed integer raises vtConvertError naming the file and line.
+  bool ReadFile();
+  // Builds every object's geometry and display lists once the file was read.
+  void Build();
+
+  // Section readers, each on the current line.
+  void ReadHeader();
+  void ReadComment();
+  void SkipScene();
+  void ReadMaterialList();
+  void ReadGeomObject();
+
+  // Line readers, each cutting the current line.
+  void ReadVertex();
+  void ReadFace();
+  void ReadTexVertex();
+  void ReadTexFace();
+  void ReadVertexNormal();
+  void ReadAmbient();
+  void ReadDiffuse();
+  void ReadSpecular();
+
+ private:
+  // The next line; at the end of the file it stops every loop instead.
+  void Advance();
+  bool Closes() const;
+  bool OpensBlock() const;  // holds "{" but no "}"
+  // A block the reader does not know is passed over whole, nested blocks
+  // included, so that its closing line ends nothing else; the closing line
+  // stays current.
+  void SkipBlock();
+  // Inside a known block: skips a nested block it opens, and the line after it.
+  bool SkippedBlock();
+  bool OpensMeshList() const;
+  bool IsMaterialEntry() const;
+  bool Has(std::string_view key) const { return Reader.Contains(key); }
+  bool ReadMaterial();  // true when the material's loop passed an entry line
+  void ReadMap(vtMap& map);
+  void ReadNode();
+  void ReadMesh();
+  void ReadColour(float* rgb);
+
+  bool atEnd_ = false;
+};

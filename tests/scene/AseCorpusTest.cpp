@@ -1,0 +1,119 @@
+// Every real file of the shared ASE corpus is read and built without a
+// crash; for the files the 3D Studio MAX exporter wrote, the numbers of
+// objects, materials, vertices and faces equal the corpus table's counts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/MessageBox.h"
+#include "scene/vtSceneASEU.h"
+#include "support/GlTest.h"
+#include "support/TestGlobals.h"
+
+namespace {
+
+struct CorpusEntry {
+  std::string File;  // relative to the corpus folder
+  std::string Exporter;
+  std::string Encoding;
+  size_t Objects = 0, Materials = 0, Vertices = 0, Faces = 0;
+};
+
+std::string CorpusDir() { return testsupport::SharedDir() + "/corpus/ase"; }
+
+// The per-file table of the corpus README: "| # | `file` | source | licence |
+// bytes | exporter | enc | GEOMOBJECT | MATERIAL (+SUB) | MESH_VERTEX | MESH_FACE | ...".
+std::vector<CorpusEntry> ReadCorpusTable() {
+  std::ifstream in(CorpusDir() + "/README.md");
+  std::vector<CorpusEntry> entries;
+  const std::regex row(R"(^\| \d+ \| `([^`]+)` \|)");
+  for (std::string line; std::getline(in, line);) {
+    if (!std::regex_search(line, row)) continue;
+    std::vector<std::string> cells;
+    std::stringstream ss(line.substr(1));
+    for (std::string cell; std::getline(ss, cell, '|');) cells.push_back(cell);
+    auto trim = [](std::string s) {
+      s.erase(0, s.find_first_not_of(" `"));
+      s.erase(s.find_last_not_of(" `") + 1);
+      return s;
+    };
+    CorpusEntry e;
+    e.File = trim(cells.at(1));
+    e.Exporter = trim(cells.at(5));
+    e.Encoding = trim(cells.at(6));
+    e.Objects = std::stoul(trim(cells.at(7)));
+    e.Materials = std::stoul(trim(cells.at(8)));  // "2 (+7)": the top-level entries
+    e.Vertices = std::stoul(trim(cells.at(9)));
+    e.Faces = std::stoul(trim(cells.at(10)));
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+struct Counts {
+  size_t Objects = 0, Materials = 0, Vertices = 0, Faces = 0;
+};
+
+Counts CountsOf(const vtScene& scene) {
+  Counts c;
+  c.Objects = scene.Objects.size();
+  c.Materials = scene.Materials.size();
+  for (const auto& o : scene.Objects) {
+    c.Vertices += o->Vertices.size();
+    c.Faces += o->Faces.size();
+  }
+  return c;
+}
+
+class AseCorpus : public testsupport::GlTest {
+ protected:
+  void SetUp() override {
+    GlTest::SetUp();
+    testsupport::ResetGlobals();
+  }
+  platform::MessageBoxRecorder boxes_;  // missing textures only warn
+};
+
+TEST_F(AseCorpus, EveryFileLoadsAndMaxExportsGiveTheTableCounts) {
+  const auto entries = ReadCorpusTable();
+  ASSERT_EQ(entries.size(), 67u);
+  size_t maxFiles = 0;
+  for (const auto& e : entries) {
+    SCOPED_TRACE(e.File);
+    vtSceneASE scene;
+    scene.FileName = CorpusDir() + "/" + e.File;
+    scene.LoadFromFile();
+    EXPECT_TRUE(scene.Loaded);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "load";
+    scene.Render(0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    // The UTF-16 files are read as bytes and give empty scenes (below).
+    if (e.Exporter.rfind("3ds Max ", 0) != 0 || e.Encoding.find("UTF-16") != std::string::npos) continue;
+    ++maxFiles;
+    const Counts c = CountsOf(scene);
+    EXPECT_EQ(c.Objects, e.Objects);
+    EXPECT_EQ(c.Materials, e.Materials);
+    EXPECT_EQ(c.Vertices, e.Vertices);
+    EXPECT_EQ(c.Faces, e.Faces);
+  }
+  EXPECT_EQ(maxFiles, 34u);
+}
+
+TEST_F(AseCorpus, Utf16AndEmptyFilesGiveEmptyScenes) {
+  for (const char* name : {"assimp/ThreeCubesGreen_UTF16BE.ase", "assimp/ThreeCubesGreen_UTF16LE.ase",
+                           "assimp/invalid/empty.ase"}) {
+    SCOPED_TRACE(name);
+    vtSceneASE scene;
+    scene.FileName = CorpusDir() + "/" + name;
+    scene.LoadFromFile();
+    EXPECT_TRUE(scene.Loaded);
+    EXPECT_TRUE(scene.Objects.empty());
+    EXPECT_TRUE(scene.Materials.empty());
+  }
+}
+
+}  // namespace

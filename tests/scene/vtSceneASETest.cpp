@@ -1,0 +1,464 @@
+// The ASE reader: what each section and line reader takes from a file.
+#include "scene/vtSceneASEU.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "platform/MessageBox.h"
+#include "runtime/vtRItemU.h"
+#include "support/GlTest.h"
+#include "support/TestGlobals.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+const char* const kHeader =
+    "*3DSMAX_ASCIIEXPORT\t200\n"
+    "*COMMENT \"AsciiExport Version  2,00 - Sat Nov 08 18:02:21 2008\"\n"
+    "*SCENE {\n"
+    "\t*SCENE_FILENAME \"x.max\"\n"
+    "\t*SCENE_BACKGROUND_STATIC 0.0000\t0.0000\t0.0000\n"
+    "}\n";
+
+// One object: a triangle with texture vertices and normals.
+const char* const kTriangle =
+    "*GEOMOBJECT {\n"
+    "\t*NODE_NAME \"Outer\"\n"
+    "\t*NODE_TM {\n"
+    "\t\t*NODE_NAME \"Tri\"\n"
+    "\t\t*TM_ROW0 1.0000\t0.0000\t0.0000\n"
+    "\t}\n"
+    "\t*MESH {\n"
+    "\t\t*MESH_NUMVERTEX 3\n"
+    "\t\t*MESH_VERTEX_LIST {\n"
+    "\t\t\t*MESH_VERTEX    0\t-1.0000\t-1.0000\t0.0000\n"
+    "\t\t\t*MESH_VERTEX    1\t1.0000\t-1.0000\t0.0000\n"
+    "\t\t\t*MESH_VERTEX    2\t0.0000\t1.0000\t0.5000\n"
+    "\t\t}\n"
+    "\t\t*MESH_FACE_LIST {\n"
+    "\t\t\t*MESH_FACE    0:    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    0\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0\n"
+    "\t\t}\n"
+    "\t\t*MESH_NUMTVERTEX 3\n"
+    "\t\t*MESH_TVERTLIST {\n"
+    "\t\t\t*MESH_TVERT 0\t0.0000\t0.0000\t0.0000\n"
+    "\t\t\t*MESH_TVERT 1\t1.0000\t0.0000\t0.0000\n"
+    "\t\t\t*MESH_TVERT 2\t0.5000\t1.0000\t0.0000\n"
+    "\t\t}\n"
+    "\t\t*MESH_TFACELIST {\n"
+    "\t\t\t*MESH_TFACE 0\t0\t1\t2\n"
+    "\t\t}\n"
+    "\t\t*MESH_NORMALS {\n"
+    "\t\t\t*MESH_FACENORMAL 0\t0.0000\t0.0000\t1.0000\n"
+    "\t\t\t\t*MESH_VERTEXNORMAL 0\t0.0000\t0.0000\t1.0000\n"
+    "\t\t\t\t*MESH_VERTEXNORMAL 1\t0.0000\t0.1000\t0.9000\n"
+    "\t\t\t\t*MESH_VERTEXNORMAL 2\t0.0000\t0.2000\t0.8000\n"
+    "\t\t}\n"
+    "\t}\n"
+    "\t*MATERIAL_REF 2\n"
+    "}\n";
+
+class AseReader : public ::testing::Test {
+ protected:
+  void SetUp() override { testsupport::ResetGlobals(); }
+
+  // Reads the text as an ASE file; the scene keeps what it read.
+  vtSceneASE& Read(const std::string& text, const std::string& name = "scene.ase") {
+    scene_.FileName = dir_.Write(name, text);
+    read_ = scene_.ReadFile();
+    return scene_;
+  }
+
+  TempDir dir_;
+  platform::MessageBoxRecorder boxes_;
+  vtSceneASE scene_;
+  bool read_ = false;
+};
+
+std::string MaterialList(const std::string& entries, int count) {
+  return "*MATERIAL_LIST {\n\t*MATERIAL_COUNT " + std::to_string(count) + "\n" + entries + "}\n";
+}
+
+std::string Material(int index, const std::string& body) {
+  return "\t*MATERIAL " + std::to_string(index) + " {\n" + body + "\t}\n";
+}
+
+TEST_F(AseReader, ReadsAWholeObjectInFileOrder) {
+  auto& s = Read(std::string(kHeader) + kTriangle);
+  ASSERT_TRUE(read_);
+  EXPECT_TRUE(s.Loaded);
+  ASSERT_EQ(s.Objects.size(), 1u);
+  const vtMesh& o = *s.Objects[0];
+  EXPECT_EQ(o.Name, "Tri");  // the node block's name, not the one above it
+  EXPECT_EQ(o.FileName, s.FileName);
+  ASSERT_EQ(o.Vertices.size(), 3u);
+  EXPECT_FLOAT_EQ(o.Vertices[1].X, 1.0f);
+  EXPECT_FLOAT_EQ(o.Vertices[2].Z, 0.5f);
+  ASSERT_EQ(o.Faces.size(), 1u);
+  EXPECT_EQ(o.Faces[0].C, 2);
+  ASSERT_EQ(o.TexVertices.size(), 3u);
+  EXPECT_FLOAT_EQ(o.TexVertices[2].U, 0.5f);
+  EXPECT_FLOAT_EQ(o.TexVertices[2].V, 1.0f);
+  ASSERT_EQ(o.TexFaces.size(), 1u);
+  EXPECT_EQ(o.TexFaces[0].B, 1);
+  ASSERT_EQ(o.Normals.size(), 3u);  // corner normals only, no face normal
+  EXPECT_FLOAT_EQ(o.Normals[2].Y, 0.2f);
+  EXPECT_EQ(o.MaterialRef, 2);
+  EXPECT_TRUE(s.Materials.empty());
+}
+
+TEST_F(AseReader, ThreeMaterialsEachWithItsOwnValuesAndMaps) {
+  std::string entries;
+  for (int i = 0; i < 3; ++i) {
+    const std::string v = "0." + std::to_string(i + 1) + "000";
+    entries += Material(i,
+                        "\t\t*MATERIAL_NAME \"Mat " + std::to_string(i) + "\"\n"
+                        "\t\t*MATERIAL_AMBIENT " + v + "\t0.0000\t0.0000\n"
+                        "\t\t*MATERIAL_DIFFUSE 0.0000\t" + v + "\t0.0000\n"
+                        "\t\t*MATERIAL_SPECULAR 0.0000\t0.0000\t" + v + "\n"
+                        "\t\t*MATERIAL_SHINE " + v + "\n" +
+                        (i == 1 ? "\t\t*MATERIAL_TRANSPARENCY 0.5000\n" : "") +
+                        "\t\t*MAP_DIFFUSE {\n"
+                        "\t\t\t*BITMAP \"maps\\d" + std::to_string(i) + ".tga\"\n"
+                        "\t\t\t*UVW_U_OFFSET " + v + "\n"
+                        "\t\t\t*UVW_V_OFFSET 0.2500\n"
+                        "\t\t\t*UVW_U_TILING 2.0000\n"
+                        "\t\t\t*UVW_V_TILING 3.0000\n"
+                        "\t\t\t*BITMAP_FILTER Pyramidal\n"
+                        "\t\t}\n" +
+                        (i == 2 ? "\t\t*MAP_REFLECT {\n\t\t\t*BITMAP \"env.jpg\"\n\t\t}\n" : ""));
+  }
+  auto& s = Read(std::string(kHeader) + MaterialList(entries, 3) + kTriangle);
+  ASSERT_EQ(s.Materials.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const vtMat& m = *s.Materials[i];
+    const float v = 0.1f * (i + 1);
+    EXPECT_EQ(m.Name, "Mat " + std::to_string(i));
+    EXPECT_EQ(m.Ambient, (vtRGBA{v, 0, 0, 1}));
+    EXPECT_EQ(m.Diffuse, (vtRGBA{0, v, 0, 1}));
+    EXPECT_EQ(m.Specular, (vtRGBA{0, 0, v, 1}));
+    EXPECT_FLOAT_EQ(m.Shininess, v * 128.0f);
+    EXPECT_FLOAT_EQ(m.Transparency, i == 1 ? 0.5f : 0.0f);
+    ASSERT_TRUE(m.DiffuseMap);
+    EXPECT_EQ(m.DiffuseMap->Texture->FileName, "maps\\d" + std::to_string(i) + ".tga");
+    EXPECT_FLOAT_EQ(m.DiffuseMap->OffsetU, v);
+    EXPECT_FLOAT_EQ(m.DiffuseMap->OffsetV, 0.25f);
+    EXPECT_FLOAT_EQ(m.DiffuseMap->TilingU, 2.0f);
+    EXPECT_FLOAT_EQ(m.DiffuseMap->TilingV, 3.0f);
+    EXPECT_EQ(m.ReflectMap != nullptr, i == 2);
+  }
+  EXPECT_EQ(s.Materials[2]->ReflectMap->Texture->FileName, "env.jpg");
+  EXPECT_EQ(s.Objects.size(), 1u);  // the list ended at its own closing line
+}
+
+TEST_F(AseReader, ShineIsScaledToTheOpenGLExponentAndShineStrengthIsIgnored) {
+  auto& s = Read(MaterialList(Material(0, "\t\t*MATERIAL_SHINE 0.5000\n\t\t*MATERIAL_SHINESTRENGTH 0.2000\n") +
+                                  Material(1, "\t\t*MATERIAL_SHINE 128.000000\n"),
+                              2));
+  ASSERT_EQ(s.Materials.size(), 2u);
+  EXPECT_FLOAT_EQ(s.Materials[0]->Shininess, 64.0f);
+  // An exporter that writes the exponent itself is held to OpenGL's range.
+  EXPECT_FLOAT_EQ(s.Materials[1]->Shininess, 128.0f);
+}
+
+TEST_F(AseReader, NestedBlocksItDoesNotKnowAreSkippedWhole) {
+  const std::string material0 = Material(0,
+                                         "\t\t*MATERIAL_NAME \"Bumpy\"\n"
+                                         "\t\t*MAP_BUMP {\n"
+                                         "\t\t\t*MAP_GENERIC {\n"
+                                         "\t\t\t\t*MATERIAL_NAME \"not this\"\n"
+                                         "\t\t\t}\n"
+                                         "\t\t\t*BITMAP \"bump.tga\"\n"
+                                         "\t\t}\n"
+                                         "\t\t*MAP_REFLECT {\n\t\t\t*BITMAP \"env.jpg\"\n\t\t}\n"
+                                         "\t\t*SUBMATERIAL 0 {\n"
+                                         "\t\t\t*MATERIAL_NAME \"Sub\"\n"
+                                         "\t\t}\n"
+                                         "\t\t*MATERIAL_TRANSPARENCY 0.2500\n");
+  const std::string object =
+      "*GEOMOBJECT {\n"
+      "\t*NODE_TM {\n\t\t*NODE_NAME \"Animated\"\n\t}\n"
+      "\t*MESH {\n"
+      "\t\t*MESH_VERTEX_LIST {\n\t\t\t*MESH_VERTEX    0\t1.0\t2.0\t3.0\n\t\t}\n"
+      "\t\t*MESH_MAPPINGCHANNEL 2 {\n"
+      "\t\t\t*MESH_TVERTLIST {\n\t\t\t\t*MESH_TVERT 0\t9.0\t9.0\t9.0\n\t\t\t}\n"
+      "\t\t}\n"
+      "\t\t*MESH_NORMALS {\n\t\t\t\t*MESH_VERTEXNORMAL 0\t0.0\t0.0\t1.0\n\t\t}\n"
+      "\t}\n"
+      "\t*TM_ANIMATION {\n"
+      "\t\t*CONTROL_POS_TRACK {\n\t\t\t*CONTROL_POS_SAMPLE 0\t0.0\t0.0\t0.0\n\t\t}\n"
+      "\t}\n"
+      "\t*MATERIAL_REF 1\n"
+      "}\n";
+  auto& s = Read(MaterialList(material0 + Material(1, "\t\t*MATERIAL_NAME \"Second\"\n"), 2) + object);
+  ASSERT_EQ(s.Materials.size(), 2u);
+  const vtMat& m = *s.Materials[0];
+  EXPECT_EQ(m.Name, "Bumpy");
+  EXPECT_TRUE(m.ReflectMap);
+  EXPECT_FALSE(m.DiffuseMap);
+  EXPECT_FLOAT_EQ(m.Transparency, 0.25f);
+  EXPECT_EQ(s.Materials[1]->Name, "Second");
+  ASSERT_EQ(s.Objects.size(), 1u);
+  const vtMesh& o = *s.Objects[0];
+  EXPECT_TRUE(o.TexVertices.empty());  // the mapping channel's lists are not the object's
+  EXPECT_EQ(o.Normals.size(), 1u);
+  EXPECT_EQ(o.MaterialRef, 1);  // read behind the animation block
+}
+
+TEST_F(AseReader, EmptyMaterialListYieldsNoMaterialAndKeepsTheFirstObject) {
+  auto& s = Read(std::string(kHeader) + MaterialList("", 0) + kTriangle + kTriangle);
+  EXPECT_TRUE(s.Materials.empty());
+  EXPECT_EQ(s.Objects.size(), 2u);
+}
+
+TEST_F(AseReader, MaterialRefAnywhereInTheObjectNodeNameOnlyInTheNodeBlock) {
+  auto& s = Read(
+      "*GEOMOBJECT {\n"
+      "\t*NODE_NAME \"Outside\"\n"
+      "\t*MATERIAL_REF 3\n"
+      "\t*MESH {\n\t\t*MATERIAL_REF 9\n\t}\n"
+      "}\n"
+      "*GEOMOBJECT {\n"
+      "\t*NODE_NAME \"Outside\"\n"
+      "\t*NODE_TM {\n\t\t*NODE_NAME \"Inside\"\n\t}\n"
+      "}\n");
+  ASSERT_EQ(s.Objects.size(), 2u);
+  EXPECT_EQ(s.Objects[0]->Name, "");
+  EXPECT_EQ(s.Objects[0]->MaterialRef, 3);  // not inside the mesh block
+  EXPECT_EQ(s.Objects[1]->Name, "Inside");
+  EXPECT_EQ(s.Objects[1]->MaterialRef, 0);
+}
+
+// The geometry line readers on the exporter's line shapes (tabs already blanks).
+class AseLine : public AseReader {
+ protected:
+  vtMesh& Apply(const std::string& line, void (vtSceneASE::*reader)()) {
+    scene_.Reader.Line = line;
+    scene_.CurrentObject = &mesh_;
+    (scene_.*reader)();
+    return mesh_;
+  }
+  vtMesh mesh_;
+};
+
+TEST_F(AseLine, FaceAndTextureFaceSamples) {
+  auto& m = Apply("*MESH_FACE    0:    A:    0 B:    2 C:    3 AB:    1 BC:    1 CA:    0 *MESH_SMOOTHING 2 *MESH_MTLID 1",
+                  &vtSceneASE::ReadFace);
+  ASSERT_EQ(m.Faces.size(), 1u);
+  EXPECT_EQ(m.Faces[0].A, 0);
+  EXPECT_EQ(m.Faces[0].B, 2);
+  EXPECT_EQ(m.Faces[0].C, 3);
+  Apply("*MESH_FACE 10000:    A: 5046 B: 12 C: 7 AB:    1", &vtSceneASE::ReadFace);
+  EXPECT_EQ(m.Faces[1].A, 5046);
+  Apply("*MESH_TFACE 5 7 9 8", &vtSceneASE::ReadTexFace);
+  ASSERT_EQ(m.TexFaces.size(), 1u);
+  EXPECT_EQ(m.TexFaces[0].A, 7);
+  EXPECT_EQ(m.TexFaces[0].B, 9);
+  EXPECT_EQ(m.TexFaces[0].C, 8);
+}
+
+TEST_F(AseLine, VertexIndexOfFiveDigitsAndTrailingBlank) {
+  auto& m = Apply("*MESH_VERTEX 12345 1.5000 -2.0000 3.2500", &vtSceneASE::ReadVertex);
+  Apply("*MESH_VERTEX    7 1.0000 2.0000 3.0000 ", &vtSceneASE::ReadVertex);
+  ASSERT_EQ(m.Vertices.size(), 2u);
+  EXPECT_FLOAT_EQ(m.Vertices[0].X, 1.5f);
+  EXPECT_FLOAT_EQ(m.Vertices[0].Y, -2.0f);
+  EXPECT_FLOAT_EQ(m.Vertices[0].Z, 3.25f);
+  EXPECT_FLOAT_EQ(m.Vertices[1].Y, 2.0f);
+  EXPECT_FLOAT_EQ(m.Vertices[1].Z, 0.0f);  // the trailing blank makes z malformed
+}
+
+TEST_F(AseLine, PaddedTextureVertexAndNormal) {
+  auto& m = Apply("*MESH_TVERT 0  1.0000  0.5703 0.2500", &vtSceneASE::ReadTexVertex);
+  Apply("*MESH_VERTEXNORMAL 12 -0.5000 0.2500 0.7500", &vtSceneASE::ReadVertexNormal);
+  ASSERT_EQ(m.TexVertices.size(), 1u);
+  EXPECT_FLOAT_EQ(m.TexVertices[0].U, 1.0f);
+  EXPECT_FLOAT_EQ(m.TexVertices[0].V, 0.5703f);
+  EXPECT_FLOAT_EQ(m.TexVertices[0].W, 0.25f);
+  ASSERT_EQ(m.Normals.size(), 1u);
+  EXPECT_FLOAT_EQ(m.Normals[0].X, -0.5f);
+  EXPECT_FLOAT_EQ(m.Normals[0].Z, 0.75f);
+}
+
+// The line readers cut a view of the line instead of the line itself; on any
+// line they give what the reader's own cutting operations give.
+TEST_F(AseLine, CutsMatchTheReadersOperationsOnRandomLines) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "  0123456789.-+eEXTLAB:xy";
+  auto randomLine = [&](const std::string& tag) {
+    std::string line = tag;
+    const int n = rng() % 40;
+    for (int i = 0; i < n; ++i) line += alphabet[rng() % alphabet.size()];
+    return line;
+  };
+  vtText ref;
+  auto refFloat3 = [&](std::string line, char delim, bool skipBlanks, bool dropIndex) {
+    ref.Line = std::move(line);
+    ref.SkipPast(delim);
+    if (skipBlanks) ref.SkipBlanks();
+    if (dropIndex) ref.SkipWord();
+    const float x = ref.NextFloat(), y = ref.NextFloat();
+    return vtVec3D{x, y, StrToFloatDef(ref.Line)};
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string v = randomLine("*MESH_VERTEX ");
+    const vtVec3D expected = refFloat3(v, 'X', true, true);
+    const vtVec3D got = Apply(v, &vtSceneASE::ReadVertex).Vertices.back();
+    ASSERT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << '"' << v << '"';
+
+    const std::string n = randomLine("*MESH_VERTEXNORMAL ");
+    const vtVec3D expectedN = refFloat3(n, 'L', false, true);
+    const vtVec3D gotN = Apply(n, &vtSceneASE::ReadVertexNormal).Normals.back();
+    ASSERT_EQ(std::memcmp(&expectedN, &gotN, sizeof gotN), 0) << '"' << n << '"';
+
+    const std::string f = randomLine("*MESH_FACE ");
+    ref.Line = f;
+    std::string expectedError, gotError;
+    std::int32_t expectedFace[3] = {0, 0, 0};
+    try {
+      ref.SkipThrough(':');
+      ref.SkipThrough(':');
+      for (int k = 0; k < 3; ++k) {
+        if (k > 0) ref.SkipThrough(':');
+        ref.SkipBlanks();
+        expectedFace[k] = ref.ToInt(ref.PeekWord());
+      }
+    } catch (const vtConvertError& e) {
+      expectedError = e.what();
+    }
+    try {
+      const vtFace got = Apply(f, &vtSceneASE::ReadFace).Faces.back();
+      EXPECT_EQ(got.A, expectedFace[0]);
+      EXPECT_EQ(got.B, expectedFace[1]);
+      EXPECT_EQ(got.C, expectedFace[2]);
+    } catch (const vtConvertError& e) {
+      gotError = e.what();
+    }
+    ASSERT_EQ(gotError, expectedError) << '"' << f << '"';
+  }
+}
+
+TEST_F(AseReader, HashLinesAreOrdinaryLinesAndCommentBlocksAreSkipped) {
+  auto& s = Read(
+      "*GEOMOBJECT {\n"
+      "#\t*NODE_TM {\n"
+      "#\t\t*NODE_NAME \"Hashed\"\n"
+      "#\t}\n"
+      "\t*MESH {\n"
+      "\t\t*MESH_VERTEX_LIST {\n"
+      "#\t\t\t*MESH_VERTEX    0\t1.0\t2.0\t3.0\n"
+      "/*\t\t\t*MESH_VERTEX    1\t9.0\t9.0\t9.0\n"
+      "\t\t\t*MESH_VERTEX    2\t9.0\t9.0\t9.0 */\n"
+      "\t\t}\n"
+      "\t}\n"
+      "}\n");
+  ASSERT_EQ(s.Objects.size(), 1u);
+  EXPECT_EQ(s.Objects[0]->Name, "Hashed");
+  // The comment block's closing line is passed on and read like any other.
+  ASSERT_EQ(s.Objects[0]->Vertices.size(), 2u);
+  EXPECT_FLOAT_EQ(s.Objects[0]->Vertices[0].Z, 3.0f);
+  EXPECT_FLOAT_EQ(s.Objects[0]->Vertices[1].Z, 0.0f);  // "9.0 */" is no number
+}
+
+TEST_F(AseReader, EndOfFileInsideAnyBlockEndsTheRead) {
+  const std::string cuts[] = {
+      "*SCENE {\n\t*SCENE_FILENAME \"x\"\n",
+      "*MATERIAL_LIST {\n\t*MATERIAL_COUNT 1\n\t*MATERIAL 0 {\n\t\t*MAP_DIFFUSE {\n\t\t\t*UVW_U_TILING 2.0",
+      "*MATERIAL_LIST {\n\t*MATERIAL_COUNT 1\n\t*MATERIAL 0 {\n\t\t*MAP_BUMP {\n",
+      "*GEOMOBJECT {\n\t*NODE_TM {\n\t\t*NODE_NAME \"Cut\"",
+      "*GEOMOBJECT {\n\t*MESH {\n\t\t*MESH_VERTEX_LIST {\n\t\t\t*MESH_VERTEX    0\t1.0\t2.0\t3.0",
+      "*GEOMOBJECT {\n\t*MESH {\n\t\t*MESH_NORMALS {\n\t\t\t*MESH_VERTEXNORMAL 0\t0.0\t0.0\t1.0\n",
+      "*GEOMOBJECT {\n\t*TM_ANIMATION {\n",
+  };
+  for (const std::string& text : cuts) {
+    SCOPED_TRACE(text);
+    vtSceneASE scene;
+    scene.FileName = dir_.Write("cut.ase", text);
+    EXPECT_TRUE(scene.ReadFile());
+    EXPECT_TRUE(scene.Loaded);
+  }
+  auto& s = Read(cuts[4]);
+  ASSERT_EQ(s.Objects.size(), 1u);
+  ASSERT_EQ(s.Objects[0]->Vertices.size(), 1u);  // the last line is still read
+  EXPECT_FLOAT_EQ(s.Objects[0]->Vertices[0].Z, 3.0f);
+  Read(cuts[3]);
+  EXPECT_EQ(s.Objects.back()->Name, "Cut");
+}
+
+TEST_F(AseReader, BadIntegerRaisesTheConversionErrorWithFileAndLine) {
+  const std::string text = std::string(kHeader) + "*GEOMOBJECT {\n\t*MATERIAL_REF 1x\n}\n";
+  try {
+    Read(text);
+    FAIL() << "no conversion error";
+  } catch (const vtConvertError& e) {
+    EXPECT_STREQ(e.what(), "\"1x\" is an invalid integer");
+    EXPECT_EQ(e.FileName, scene_.FileName);
+    EXPECT_EQ(e.LineNumber, 8);
+  }
+  EXPECT_FALSE(scene_.Loaded);
+  EXPECT_THROW(Read("*GEOMOBJECT {\n*MESH {\n*MESH_FACE_LIST {\n*MESH_FACE 0: A: 0 B: b C: 2\n"), vtConvertError);
+}
+
+TEST_F(AseReader, OnlyTheExactExtensionOpens) {
+  Read(kTriangle, "scene.ASE");
+  EXPECT_FALSE(read_);
+  EXPECT_FALSE(scene_.Loaded);
+  ASSERT_EQ(boxes_.Calls().size(), 1u);
+  EXPECT_EQ(boxes_.Calls()[0].Text.rfind("Bad File Format: ase", 0), 0u);
+  scene_.FileName = dir_.File("missing.ase");
+  EXPECT_FALSE(scene_.ReadFile());
+  auto& s = Read(kHeader);
+  EXPECT_TRUE(s.Loaded);
+  EXPECT_TRUE(s.Objects.empty());
+}
+
+TEST(AseFactory, MakesASceneForTheAseTag) {
+  auto item = CreateRenderItem(vt_3D_ASE, "data\\scene.ase");
+  auto* scene = dynamic_cast<vtSceneASE*>(item.get());
+  ASSERT_NE(scene, nullptr);
+  EXPECT_EQ(scene->ItemType, vt_3D_ASE);
+  EXPECT_EQ(scene->FileName, "data\\scene.ase");
+  EXPECT_FALSE(scene->Loaded);
+  EXPECT_TRUE(scene->Objects.empty());
+}
+
+class AseLoad : public testsupport::GlTest {
+ protected:
+  void SetUp() override {
+    GlTest::SetUp();
+    testsupport::ResetGlobals();
+  }
+  TempDir dir_;
+  platform::MessageBoxRecorder boxes_;
+};
+
+TEST_F(AseLoad, ObjectsOutsideTheirListsAreRefusedWithAWarning) {
+  std::string bad = kTriangle;
+  bad.replace(bad.find("C:    2"), 7, "C:    3");
+  vtSceneASE scene;
+  scene.FileName = dir_.Write("bad.ase", std::string(kTriangle) + bad);
+  scene.LoadFromFile();
+  ASSERT_EQ(scene.Objects.size(), 2u);
+  EXPECT_FALSE(scene.Objects[0]->Refused);
+  EXPECT_EQ(scene.Objects[0]->Geometry.size(), 3u);
+  EXPECT_TRUE(scene.Objects[1]->Refused);
+  ASSERT_EQ(boxes_.Calls().size(), 1u);
+  EXPECT_NE(boxes_.Calls()[0].Text.find("\"Tri\""), std::string::npos);
+  EXPECT_NE(boxes_.Calls()[0].Text.find(scene.FileName), std::string::npos);
+}
+
+TEST_F(AseLoad, NothingIsBuiltWhenTheFileWasNotRead) {
+  vtSceneASE scene;
+  scene.FileName = dir_.File("missing.ase");
+  scene.LoadFromFile();
+  EXPECT_FALSE(scene.Loaded);
+  scene.Build();
+  scene.Render(0);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+}  // namespace
