@@ -3,6 +3,8 @@
 # the tunnel and a torus mesh, each with its own texture (the torus shows
 # the tunnel's, which the tunnel leaves bound).
 set -euo pipefail
+# Sanitizer builds: LSan lists its suppressions on stderr, which is no message.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}print_suppressions=0"
 build=$(cd "$1" && pwd)
 render=$build/tools/vortane-render
 work=$(mktemp -d)

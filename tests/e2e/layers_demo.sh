@@ -2,6 +2,8 @@
 # A layer system over the tunnel through vortane-render: an orange disc
 # (transparent outside the disc) fading in, growing and turning.
 set -euo pipefail
+# Sanitizer builds: LSan lists its suppressions on stderr, which is no message.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}print_suppressions=0"
 build=$(cd "$1" && pwd)
 render=$build/tools/vortane-render
 work=$(mktemp -d)

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
+#include <cstdio>
 
 #include "core/vtLogU.h"
 #include "core/vtTextU.h"
@@ -69,7 +69,10 @@ TEST_F(LayerFileTest, WriterOutputReadsBackAsRoundedIntegers) {
   std::vector<std::string> lines = Lines(path);
   ASSERT_EQ(lines.size(), 21u);
   EXPECT_EQ(lines[0], "#Vortane Layer System");
-  EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(#Build \d{4}\.[1-9]\d?\.[1-9]\d? \d\d:\d\d)"))) << lines[1];
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, end = 0;
+  EXPECT_EQ(std::sscanf(lines[1].c_str(), "#Build %d.%d.%d %2d:%2d%n", &year, &month, &day, &hour, &minute, &end), 5);
+  EXPECT_EQ(static_cast<size_t>(end), lines[1].size()) << lines[1];
+  EXPECT_EQ(lines[1].find(".0"), std::string::npos) << "no leading zeros: " << lines[1];
   const std::vector<std::string> expected = {
       "",
       "VT_LAYER {",
