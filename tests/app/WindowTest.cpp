@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "app/vtMainU.h"
+#include "platform/MessageBox.h"
+#include "platform/Present.h"
+#include "runtime/vtDSysU.h"
 #include "support/GlTest.h"
+#include "support/TestGlobals.h"
 
 namespace {
 
@@ -196,6 +201,46 @@ TEST_F(MessageLoopTest, EscapeEndsTheLoopWhileMinimised) {
   RunMessageLoop(target);
   EXPECT_FALSE(Active);
   EXPECT_EQ(target.calls, (std::vector<std::string>{"swap", "swap"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OpenGlWindow, WithoutAnyDisplayNoBoxIsShownAndNothingOpens) {
+  // SDL's offscreen driver shows no window a person could see, so opening
+  // is refused before any window exists.
+  const char* old = std::getenv("SDL_VIDEODRIVER");
+  std::string oldDriver = old ? old : "";
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  testsupport::ResetGlobals();
+  vtConfigData config;
+  platform::MessageBoxRecorder boxes;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(OpenGlWindow(config));
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("cannot show the demo window"), std::string::npos) << err;
+  EXPECT_TRUE(boxes.Calls().empty());
+  EXPECT_FALSE(FullScreenDeclined);
+  EXPECT_EQ(platform::ActiveWindow(), nullptr);
+  if (old)
+    setenv("SDL_VIDEODRIVER", oldDriver.c_str(), 1);
+  else
+    unsetenv("SDL_VIDEODRIVER");
+}
+
+TEST(WindowFailureText, EachOpeningStepHasItsMessage) {
+  using platform::GlWindowFailure;
+  EXPECT_EQ(WindowFailureText(GlWindowFailure::None), "");
+  EXPECT_EQ(WindowFailureText(GlWindowFailure::WindowCreation), "Window creation error.");
+  EXPECT_EQ(WindowFailureText(GlWindowFailure::DeviceContext), "Cant't create a GL device context.");
+  EXPECT_EQ(WindowFailureText(GlWindowFailure::PixelFormatChoice),
+            "Cant't Find A Suitable PixelFormat.");
+  EXPECT_EQ(WindowFailureText(GlWindowFailure::PixelFormatRequest), "Cant't set PixelFormat.");
+  EXPECT_EQ(WindowFailureText(GlWindowFailure::ContextCreation),
+            "Cant't create a GL rendering context.");
+  EXPECT_EQ(WindowFailureText(GlWindowFailure::ContextActivation),
+            "Cant't activate the GL rendering context.");
 }
 
 }  // namespace
