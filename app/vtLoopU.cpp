@@ -33,10 +33,12 @@ void HandleSpaceKey(vtLoopTarget& target, vtKeyState& keys, bool& paused) {
 
 }  // namespace
 
-bool IdlePass(vtLoopTarget& target, vtKeyState& keys, bool active, bool& paused) {
-  if ((active && !target.DrawFrame()) || keys[platform::vk::Escape]) return true;
-  if (target.CursorMode()) HandleCursorKeys(target, keys);
-  if (target.SpaceStop()) HandleSpaceKey(target, keys, paused);
+bool IdlePass(vtLoopTarget& target, const vtKeyState& down, vtKeyState& presses, bool active,
+              bool& paused) {
+  bool escape = down[platform::vk::Escape] || presses[platform::vk::Escape];
+  if ((active && !target.DrawFrame()) || escape) return true;
+  if (target.CursorMode()) HandleCursorKeys(target, presses);
+  if (target.SpaceStop()) HandleSpaceKey(target, presses, paused);
   target.SwapBuffers();
   return false;
 }

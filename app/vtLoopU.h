@@ -27,8 +27,11 @@ class vtLoopTarget {
 inline constexpr int kShortSeek = 100;  // Left, Right
 inline constexpr int kLongSeek = 500;   // Down, Up
 
-// Runs one idle pass; true when the loop is to end (demo over or Escape
-// held). No frame is drawn while the window is not active, but keys and
-// the buffer swap are still handled. Each key flag acted on is cleared, so
-// one key-down gives one step. paused is the space bar's toggle.
-bool IdlePass(vtLoopTarget& target, vtKeyState& keys, bool active, bool& paused);
+// Runs one idle pass; true when the loop is to end (demo over, or Escape
+// held or pressed). No frame is drawn while the window is not active, but
+// keys and the buffer swap are still handled. down holds the keys that are
+// down now; presses the key-downs (auto-repeats included) not acted on yet,
+// so a key tapped quicker than a frame still counts. Each press acted on is
+// cleared: one key-down gives one step. paused is the space bar's toggle.
+bool IdlePass(vtLoopTarget& target, const vtKeyState& down, vtKeyState& presses, bool active,
+              bool& paused);

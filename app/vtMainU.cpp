@@ -42,7 +42,7 @@ void RunMessageLoop(vtLoopTarget& target) {
         WindowProc(event);
       continue;
     }
-    done = IdlePass(target, Keys, Active, paused);
+    done = IdlePass(target, Keys, KeyPresses, Active, paused);
     if (!done && !Active) platform::SleepMilliseconds(kMinimisedNapMs);
   }
 }

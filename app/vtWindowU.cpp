@@ -8,6 +8,7 @@
 #include "runtime/vtDSysU.h"
 
 vtKeyState Keys = {};
+vtKeyState KeyPresses = {};
 bool Active = true;
 bool FullScreen = false;
 bool FullScreenDeclined = false;
@@ -118,14 +119,18 @@ void CloseGlWindow() {
     window.DeleteContext();
   }
   window.Destroy();  // also restores the display mode and the cursor
-  platform::StopVideo();
+  // The display connection stays until the process ends: closing it
+  // unloads the GL driver, whose remaining allocations would then show up
+  // as leaks nobody can trace.
 }
 
 void WindowProc(const platform::WindowEvent& event) {
   using platform::WindowEventKind;
   bool validKey = event.Key > 0 && event.Key < static_cast<int>(kKeyCount);
   switch (event.Kind) {
-    case WindowEventKind::KeyDown: if (validKey) Keys[event.Key] = true; break;
+    case WindowEventKind::KeyDown:
+      if (validKey) Keys[event.Key] = KeyPresses[event.Key] = true;
+      break;
     case WindowEventKind::KeyUp: if (validKey) Keys[event.Key] = false; break;
     case WindowEventKind::Minimised: Active = false; break;
     case WindowEventKind::Restored: Active = true; break;

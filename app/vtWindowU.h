@@ -12,6 +12,7 @@
 class vtConfigData;
 
 extern vtKeyState Keys;  // true while a key is down (virtual-key codes)
+extern vtKeyState KeyPresses;  // key-downs the loop has not acted on yet
 extern bool Active;      // false while the window is minimised
 extern bool FullScreen;  // the configured choice, cleared when refused
 extern bool FullScreenDeclined;  // the user chose to end rather than go windowed

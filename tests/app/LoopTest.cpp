@@ -33,10 +33,11 @@ using Calls = std::vector<std::string>;
 
 class IdlePassTest : public ::testing::Test {
  protected:
-  bool Pass(bool active = true) { return IdlePass(target, keys, active, paused); }
+  bool Pass(bool active = true) { return IdlePass(target, down, presses, active, paused); }
 
   RecordingTarget target;
-  vtKeyState keys = {};
+  vtKeyState down = {};
+  vtKeyState presses = {};  // key-downs not acted on yet
   bool paused = false;
 };
 
@@ -58,22 +59,34 @@ TEST_F(IdlePassTest, MinimisedWindowDrawsNothingButStillSwaps) {
 }
 
 TEST_F(IdlePassTest, EscapeEndsTheLoopAlsoWhileMinimised) {
-  keys[0x1B] = true;
+  down[0x1B] = true;
   EXPECT_TRUE(Pass(false));
   EXPECT_TRUE(target.calls.empty());
-  EXPECT_TRUE(keys[0x1B]) << "Escape is held, not consumed";
+}
+
+TEST_F(IdlePassTest, EscapeTappedBetweenTwoPassesEndsTheLoop) {
+  presses[0x1B] = true;  // pressed and already released
+  EXPECT_TRUE(Pass());
+  EXPECT_EQ(target.calls, (Calls{"draw"}));
+}
+
+TEST_F(IdlePassTest, HeldKeysAloneDoNotStep) {
+  target.cursorMode = target.spaceStop = true;
+  down[0x25] = down[0x20] = down['I'] = true;  // their presses were acted on
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "swap"}));
 }
 
 TEST_F(IdlePassTest, CursorKeysSeekInTheirOrderOneStepPerKeyDown) {
   target.cursorMode = true;
-  keys[0x25] = keys[0x26] = keys[0x27] = keys[0x28] = true;
+  presses[0x25] = presses[0x26] = presses[0x27] = presses[0x28] = true;
   Pass();
   EXPECT_EQ(target.calls,
             (Calls{"draw", "back 100", "back 500", "forward 100", "forward 500", "swap"}));
   target.calls.clear();
   Pass();
   EXPECT_EQ(target.calls, (Calls{"draw", "swap"})) << "flags are cleared after one step";
-  keys[0x25] = true;  // an auto-repeated key-down sets the flag again
+  presses[0x25] = true;  // an auto-repeated key-down sets the flag again
   target.calls.clear();
   Pass();
   EXPECT_EQ(target.calls, (Calls{"draw", "back 100", "swap"}));
@@ -81,31 +94,31 @@ TEST_F(IdlePassTest, CursorKeysSeekInTheirOrderOneStepPerKeyDown) {
 
 TEST_F(IdlePassTest, TimelineKeysToggleOnceEvenWhenBothArePressed) {
   target.cursorMode = true;
-  keys['I'] = keys[0x69] = true;
+  presses['I'] = presses[0x69] = true;
   Pass();
   EXPECT_EQ(target.calls, (Calls{"draw", "timeline", "swap"}));
-  EXPECT_FALSE(keys['I']);
-  EXPECT_FALSE(keys[0x69]);
-  keys[0x69] = true;
+  EXPECT_FALSE(presses['I']);
+  EXPECT_FALSE(presses[0x69]);
+  presses[0x69] = true;
   target.calls.clear();
   Pass();
   EXPECT_EQ(target.calls, (Calls{"draw", "timeline", "swap"}));
 }
 
 TEST_F(IdlePassTest, CursorKeysDoNothingWithoutCursorMode) {
-  keys[0x25] = keys[0x26] = keys[0x27] = keys[0x28] = keys['I'] = true;
+  presses[0x25] = presses[0x26] = presses[0x27] = presses[0x28] = presses['I'] = true;
   Pass();
   EXPECT_EQ(target.calls, (Calls{"draw", "swap"}));
-  EXPECT_TRUE(keys[0x25] && keys['I']) << "flags are left alone";
+  EXPECT_TRUE(presses[0x25] && presses['I']) << "flags are left alone";
 }
 
 TEST_F(IdlePassTest, SpaceBarPausesThenResumes) {
   target.spaceStop = true;
-  keys[0x20] = true;
+  presses[0x20] = true;
   Pass();
   EXPECT_TRUE(paused);
-  EXPECT_FALSE(keys[0x20]);
-  keys[0x20] = true;
+  EXPECT_FALSE(presses[0x20]);
+  presses[0x20] = true;
   Pass();
   EXPECT_FALSE(paused);
   EXPECT_EQ(target.calls, (Calls{"draw", "pause", "swap", "draw", "resume", "swap"}));
@@ -113,7 +126,7 @@ TEST_F(IdlePassTest, SpaceBarPausesThenResumes) {
 
 TEST_F(IdlePassTest, SpaceBarDoesNothingWithoutSpaceStop) {
   target.cursorMode = true;
-  keys[0x20] = true;
+  presses[0x20] = true;
   Pass();
   EXPECT_FALSE(paused);
   EXPECT_EQ(target.calls, (Calls{"draw", "swap"}));
@@ -121,7 +134,7 @@ TEST_F(IdlePassTest, SpaceBarDoesNothingWithoutSpaceStop) {
 
 TEST_F(IdlePassTest, KeysAreHandledWhileMinimised) {
   target.cursorMode = target.spaceStop = true;
-  keys[0x27] = keys[0x20] = true;
+  presses[0x27] = presses[0x20] = true;
   Pass(false);
   EXPECT_EQ(target.calls, (Calls{"forward 100", "pause", "swap"}));
 }

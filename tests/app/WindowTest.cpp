@@ -82,6 +82,7 @@ class WindowProcTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::fill(std::begin(Keys), std::end(Keys), false);
+    std::fill(std::begin(KeyPresses), std::end(KeyPresses), false);
     Active = true;
   }
   static void Send(platform::WindowEventKind kind, int key = 0) { WindowProc({kind, key, 0, 0}); }
@@ -96,6 +97,7 @@ TEST_F(WindowProcTest, KeyEventsSetAndClearTheirFlags) {
   Send(WindowEventKind::KeyUp, 0x25);
   EXPECT_FALSE(Keys[0x25]);
   EXPECT_TRUE(Keys['I']);
+  EXPECT_TRUE(KeyPresses[0x25]) << "the press waits for the loop";
 }
 
 TEST_F(WindowProcTest, KeysWithoutCodeTouchNothing) {
@@ -103,6 +105,7 @@ TEST_F(WindowProcTest, KeysWithoutCodeTouchNothing) {
   Send(platform::WindowEventKind::KeyDown, 256);
   Send(platform::WindowEventKind::KeyDown, -1);
   for (bool key : Keys) EXPECT_FALSE(key);
+  for (bool key : KeyPresses) EXPECT_FALSE(key);
 }
 
 TEST_F(WindowProcTest, MinimisingDeactivatesAndRestoringActivates) {
@@ -178,6 +181,18 @@ TEST_F(MessageLoopTest, PendingEventsAreHandledBeforeTheNextFrame) {
   target.framesUntilOver = 2;
   RunMessageLoop(target);
   EXPECT_EQ(target.calls, (std::vector<std::string>{"draw", "forward 100", "swap", "draw"}));
+}
+
+TEST_F(MessageLoopTest, KeyTappedWithinOneFrameStillSteps) {
+  PushKeyDown(SDLK_i, SDL_SCANCODE_I);
+  SDL_Event up{};
+  up.type = SDL_KEYUP;
+  up.key.keysym.sym = SDLK_i;
+  up.key.keysym.scancode = SDL_SCANCODE_I;
+  SDL_PushEvent(&up);
+  target.framesUntilOver = 2;
+  RunMessageLoop(target);
+  EXPECT_EQ(target.calls, (std::vector<std::string>{"draw", "timeline", "swap", "draw"}));
 }
 
 TEST_F(MessageLoopTest, AutoRepeatStepsAgainInTheNextPass) {

@@ -35,7 +35,7 @@ grep -q "This FullScreen Mode Is Not Supported. Use Windowed Mode Instead?" "$WO
 size=$(xwininfo -id "$window" | awk '/ Width:/ {w=$2} / Height:/ {h=$2} END {print w "x" h}')
 [ "$size" = "320x200" ] || fail "the windowed fallback is $size"
 press_key "$window" Escape
-wait_player 10
+wait_player 20
 [ "$PLAYER_STATUS" = 0 ] || fail "status $PLAYER_STATUS after the windowed fallback"
 
 # The display's own mode is granted: the window covers the whole screen.
@@ -48,6 +48,6 @@ size=$(xwininfo -id "$window" | awk '/ Width:/ {w=$2} / Height:/ {h=$2} END {pri
 [ "$size" = "1024x768" ] || fail "the full-screen window is $size"
 if grep -q "FullScreen Mode Is Not Supported" "$WORK/player.err"; then fail "the display's mode was refused"; fi
 press_key "$window" Escape
-wait_player 10
+wait_player 20
 [ "$PLAYER_STATUS" = 0 ] || fail "status $PLAYER_STATUS after full screen"
 echo "player_failures: ok"

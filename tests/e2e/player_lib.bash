@@ -12,6 +12,10 @@ PLAYER="$BUILD_DIR/vortane"
 
 export SDL_AUDIODRIVER=dummy
 export VORTANE_MESSAGES=stderr
+# In a sanitizer build, LeakSanitizer's stop-the-world at exit now and then
+# crashes or hangs beside the GL driver's worker threads of a real window;
+# the engine's leaks are checked by the unit tests instead.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 unset SDL_VIDEODRIVER WAYLAND_DISPLAY
 
 WORK=$(mktemp -d)
@@ -93,7 +97,7 @@ channel() {
 
 # Starts the player in the demo folder, in the background, with a hard limit.
 start_player() {
-  (cd "$DEMO" && exec timeout 60 "$PLAYER" >"$WORK/player.out" 2>"$WORK/player.err") &
+  (cd "$DEMO" && exec timeout -k 5 60 "$PLAYER" >"$WORK/player.out" 2>"$WORK/player.err") &
   PLAYER_PID=$!
 }
 
@@ -132,12 +136,12 @@ window_title() {
   xprop -id "$1" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
 }
 
-# Holds a key down long enough for the player's loop to see it.
+# Presses and releases a key over the window (shorter than auto-repeat).
 press_key() {
   local window=$1 key=$2
   xdotool mousemove --window "$window" 5 5
   xdotool keydown "$key"
-  sleep 0.3
+  sleep 0.1
   xdotool keyup "$key"
 }
 
