@@ -11,8 +11,11 @@
 #include <vector>
 
 #include "platform/Files.h"
+#include "platform/MessageBox.h"
 #include "platform/TextureLoader.h"
 #include "runtime/vtDSysU.h"
+#include "runtime/vtFontU.h"
+#include "runtime/vtStartU.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
 
@@ -110,3 +113,70 @@ TEST_F(DemoPictureFiles, EveryPictureDecodesAndEveryFormatIsUsed) {
 }
 
 }  // namespace
+
+// The whole demo, loaded and drawn offscreen by the demo system: every
+// item kind loads, and every scene shows a picture (state one item leaves
+// for the next, such as the material that lights the tunnel, can turn a
+// scene black without any error).
+class DemoPlays : public testsupport::GlTest {
+ protected:
+  int Width() const override { return 160; }
+  int Height() const override { return 120; }
+  void SetUp() override {
+    GlTest::SetUp();
+    testsupport::ResetGlobals();
+    GlobalFont = std::make_unique<vtFont>();
+    ActivateGlState(Width(), Height());
+    ASSERT_TRUE(demo_.LoadScript(kScript));
+    demo_.SetManualTime(0);
+    demo_.Init();
+  }
+
+  // Mean brightness (0..255) and the share of black pixels of a frame.
+  void DrawAt(float ms, float& mean, float& blackShare) {
+    demo_.SetManualTime(ms);
+    ASSERT_TRUE(demo_.DrawFrame());
+    std::vector<std::uint8_t> pixels = Pixels();
+    double sum = 0;
+    size_t black = 0, count = pixels.size() / 4;
+    for (size_t i = 0; i < count; ++i) {
+      int v = (pixels[4 * i] + pixels[4 * i + 1] + pixels[4 * i + 2]) / 3;
+      sum += v;
+      if (v < 4) ++black;
+    }
+    mean = static_cast<float>(sum / count);
+    blackShare = static_cast<float>(black) / count;
+  }
+
+  testsupport::ChangeDir cd_{testsupport::SourceDir()};
+  platform::MessageBoxRecorder boxes_;
+  vtDemoSystem demo_;
+};
+
+TEST_F(DemoPlays, EveryItemKindLoadsWithoutAMessage) {
+  std::set<vtType> kinds;
+  for (const auto& item : demo_.Items) {
+    EXPECT_FALSE(item->LoadFailed) << item->FileName;
+    kinds.insert(item->ItemType);
+  }
+  EXPECT_EQ(demo_.Items.size(), 17u);
+  EXPECT_EQ(kinds, (std::set<vtType>{vt_2D_VTL, vt_3D_ASE, vt_SKY, vt_TRANS, vt_MESH, vt_TUNNEL}));
+  EXPECT_TRUE(boxes_.Calls().empty());
+}
+
+TEST_F(DemoPlays, EverySceneShowsAPicture) {
+  // Ship with titles, panelled tunnel, ring tunnel with the torus, ship
+  // with the ring and credits.
+  for (float ms : {7000.0f, 24000.0f, 38000.0f, 50000.0f, 56000.0f}) {
+    float mean = 0, blackShare = 0;
+    DrawAt(ms, mean, blackShare);
+    EXPECT_GT(mean, 20.0f) << ms << " ms";
+    EXPECT_LT(blackShare, 0.3f) << ms << " ms";
+  }
+  // The scene gaps and the end are black, with the fade's help.
+  for (float ms : {0.0f, 16000.0f, 60000.0f}) {
+    float mean = 0, blackShare = 0;
+    DrawAt(ms, mean, blackShare);
+    EXPECT_LT(mean, 1.0f) << ms << " ms";
+  }
+}
