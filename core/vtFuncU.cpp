@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 
+#include "core/vtTextU.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/Title.h"
@@ -45,22 +46,30 @@ void Box(const char* caption, const std::string& text, platform::MsgIcon icon) {
 
 const char* BoolText(bool b) { return b ? "TRUE" : "FALSE"; }
 
-// Writes "name", the count and one "i<TAB><TAB>values" line per element.
+// Writes "name", the count and one "i<TAB><TAB>values" line per element
+// to name + suffix; an empty list only says so on standard output. A null
+// suffix (a kind that does not fit the element type) writes nothing.
 template <typename T>
-void WriteDump(const std::vector<T>& list, const std::string& fileName, const std::string& name,
+void WriteDump(const std::vector<T>& list, const char* suffix, const std::string& name,
                const std::function<std::string(const T&)>& values) {
   if (list.empty()) {
     std::cout << "! List Empty: " << std::endl;
     return;
   }
-  std::FILE* f = platform::OpenFile(fileName, "wb");
-  if (!f) throw std::ios_base::failure("cannot create " + fileName);
+  if (!suffix) return;
+  const std::string fileName = name + suffix;
   std::string text = name + "\r\n" + std::to_string(list.size()) + "\r\n";
   for (size_t i = 0; i < list.size(); ++i) text += std::to_string(i) + "\t\t" + values(list[i]) + "\r\n";
+  std::FILE* f = platform::OpenFile(fileName, "wb");
+  if (!f) throw vtIOError("cannot create " + fileName);
   bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   ok = std::fclose(f) == 0 && ok;
-  if (!ok) throw std::ios_base::failure("cannot write " + fileName);
+  if (!ok) throw vtIOError("cannot write " + fileName);
   std::cout << "Dump Create: " << fileName << std::endl;
+}
+
+const char* SuffixFor(vtType kind, vtType expected, const char* suffix) {
+  return kind == expected ? suffix : nullptr;
 }
 
 std::string Floats(std::initializer_list<float> values) {
@@ -141,15 +150,13 @@ std::string vtFunc::NameFromType(vtType tag) {
 }
 
 void vtFunc::DumpList(const std::vector<vtFace>& list, vtType kind, const std::string& name) {
-  if (kind != vt_FACE) return;
-  WriteDump<vtFace>(list, name + "-face.d", name, [](const vtFace& f) {
+  WriteDump<vtFace>(list, SuffixFor(kind, vt_FACE, "-face.d"), name, [](const vtFace& f) {
     return std::to_string(f.A) + " " + std::to_string(f.B) + " " + std::to_string(f.C);
   });
 }
 
 void vtFunc::DumpList(const std::vector<vtGeom>& list, vtType kind, const std::string& name) {
-  if (kind != vt_GEOMETRYDATA) return;
-  WriteDump<vtGeom>(list, name + "-gdata.d", name, [](const vtGeom& g) {
+  WriteDump<vtGeom>(list, SuffixFor(kind, vt_GEOMETRYDATA, "-gdata.d"), name, [](const vtGeom& g) {
     return Floats({g.Position.X, g.Position.Y, g.Position.Z, g.Normal.X, g.Normal.Y, g.Normal.Z,
                    g.TexCoord.U, g.TexCoord.V, g.TexCoord.W});
   });
@@ -157,17 +164,15 @@ void vtFunc::DumpList(const std::vector<vtGeom>& list, vtType kind, const std::s
 
 void vtFunc::DumpList(const std::vector<vtVec3D>& list, vtType kind, const std::string& name) {
   const char* suffix = kind == vt_NORMAL ? "-normal.d" : kind == vt_VERTEX ? "-vertex.d" : nullptr;
-  if (!suffix) return;
-  WriteDump<vtVec3D>(list, name + suffix, name, [](const vtVec3D& v) { return Floats({v.X, v.Y, v.Z}); });
+  WriteDump<vtVec3D>(list, suffix, name, [](const vtVec3D& v) { return Floats({v.X, v.Y, v.Z}); });
 }
 
 void vtFunc::DumpList(const std::vector<vtTexC>& list, vtType kind, const std::string& name) {
-  if (kind != vt_TEXTURECOORD) return;
-  WriteDump<vtTexC>(list, name + "-textcoord.d", name, [](const vtTexC& t) { return Floats({t.U, t.V, t.W}); });
+  WriteDump<vtTexC>(list, SuffixFor(kind, vt_TEXTURECOORD, "-textcoord.d"), name,
+                    [](const vtTexC& t) { return Floats({t.U, t.V, t.W}); });
 }
 
 void vtFunc::DumpList(const std::vector<std::uint32_t>& list, vtType kind, const std::string& name) {
-  if (kind != vt_UINT) return;
-  WriteDump<std::uint32_t>(list, name + "-uint.d", name,
+  WriteDump<std::uint32_t>(list, SuffixFor(kind, vt_UINT, "-uint.d"), name,
                            [](const std::uint32_t& n) { return "\"" + std::to_string(n) + "\""; });
 }

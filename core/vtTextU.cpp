@@ -30,48 +30,77 @@ bool CheckFileExtension(const std::string& fileName, const std::string& extensio
   return func.CheckExtension(fileName, extension);
 }
 
-}  // namespace
+// The decimal exponent of the first significant digit of a validated
+// number ("123" gives 2, "0.05" gives -2, "1e400" gives 400).
+long DecimalMagnitude(std::string_view number) {
+  long exponent = 0;
+  size_t e = number.find_first_of("eE");
+  if (e != std::string_view::npos) {
+    size_t i = e + 1;
+    bool negative = number[i] == '-';
+    if (number[i] == '+' || number[i] == '-') ++i;
+    for (; i < number.size(); ++i) exponent = std::min(exponent * 10 + (number[i] - '0'), 1000000L);
+    if (negative) exponent = -exponent;
+  }
+  std::string_view mantissa = number.substr(0, e);
+  long position = static_cast<long>(mantissa.find('.'));
+  if (position < 0) position = static_cast<long>(mantissa.size());
+  for (size_t i = 0; i < mantissa.size(); ++i) {
+    if (mantissa[i] == '.' || mantissa[i] == '0') continue;
+    long place = static_cast<long>(i) < position ? position - 1 - static_cast<long>(i)
+                                                 : position - static_cast<long>(i);
+    return place + exponent;
+  }
+  return 0;
+}
 
-bool ParseDecimal(std::string_view text, double& value) {
-  size_t i = SkipLeadingBlanks(text);
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const size_t start = i;
+// Length of the number at the front of text (sign, digits, optional fraction,
+// optional exponent), or 0 when there is none.
+size_t DecimalLength(std::string_view text) {
+  size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
   size_t digits = 0;
   while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
   if (i < text.size() && text[i] == '.') {
     ++i;
     while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
   }
-  if (digits == 0) return false;
+  if (digits == 0) return 0;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
     size_t expDigits = 0;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++expDigits;
-    if (expDigits == 0) return false;
+    while (j < text.size() && IsDigit(text[j])) ++j, ++expDigits;
+    if (expDigits == 0) return 0;
+    i = j;
   }
-  if (i != text.size()) return false;
-  // from_chars reads the validated number; it wants no '+' and no leading '.'.
-  std::string number(text.substr(start, i - start));
+  return i;
+}
+
+}  // namespace
+
+bool ParseDecimal(std::string_view text, float& value) {
+  text.remove_prefix(SkipLeadingBlanks(text));
+  size_t length = DecimalLength(text);
+  if (length == 0 || length != text.size()) return false;
+  bool negative = text[0] == '-';
+  if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
+  // from_chars wants neither a sign nor a bare leading point.
+  std::string number(text);
   if (number[0] == '.') number.insert(number.begin(), '0');
-  double parsed = 0;
+  float parsed = 0;
   auto result = std::from_chars(number.data(), number.data() + number.size(), parsed);
-  if (result.ec == std::errc::result_out_of_range) {
-    // Too large gives infinity, too small gives zero.
-    size_t e = number.find_first_of("eE");
-    bool tiny = e != std::string::npos && number[e + 1] == '-';
-    parsed = tiny ? 0.0 : HUGE_VAL;
-  } else if (result.ec != std::errc()) {
+  if (result.ec == std::errc::result_out_of_range)
+    parsed = DecimalMagnitude(number) > 0 ? HUGE_VALF : 0.0f;  // too large or too small
+  else if (result.ec != std::errc() || result.ptr != number.data() + number.size())
     return false;
-  }
   value = negative ? -parsed : parsed;
   return true;
 }
 
 float StrToFloatDef(std::string_view text) {
-  double value = 0;
-  return ParseDecimal(text, value) ? static_cast<float>(value) : 0.0f;
+  float value = 0;
+  return ParseDecimal(text, value) ? value : 0.0f;
 }
 
 bool ParseInteger(std::string_view text, std::int32_t& value) {
@@ -106,24 +135,34 @@ bool vtText::Open(const std::string& fileName) {
     file_ = nullptr;
   }
   fileName_ = fileName;
+  openMode_ = Mode;
   pos_ = len_ = 0;
   endOfData_ = false;
   fileSize_ = bytesRead_ = 0;
-  if (Mode == vtRead) {
-    file_ = platform::OpenFile(fileName, "rb");
-    if (!file_) return false;
-    if (!CheckFileExtension(fileName, Extension)) {
-      Close();
-      return false;
-    }
-    if (!buffer_) buffer_.reset(new char[kBufferSize]);
-    struct stat st;
-    if (::fstat(::fileno(file_), &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
-    return true;
+  if (Mode == vtRead) return OpenForReading(fileName);
+  return OpenForWriting(fileName);
+}
+
+// A missing or unreadable file fails silently; the extension is checked
+// once the file is open.
+bool vtText::OpenForReading(const std::string& fileName) {
+  file_ = platform::OpenFile(fileName, "rb");
+  if (!file_) return false;
+  if (!CheckFileExtension(fileName, Extension)) {
+    Close();
+    return false;
   }
-  // Writing: check the name before anything is created or truncated.
-  if (!CheckFileExtension(fileName, Extension)) return false;
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  struct stat st;
+  if (::fstat(::fileno(file_), &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+// The name is checked before anything is created or truncated, so a wrong
+// extension never destroys an existing file.
+bool vtText::OpenForWriting(const std::string& fileName) {
   if (Mode == vtAppend && !platform::IsRegularFile(fileName)) return false;
+  if (!CheckFileExtension(fileName, Extension)) return false;
   file_ = platform::OpenFile(fileName, Mode == vtWrite ? "wb" : "ab");
   return file_ != nullptr;
 }
@@ -132,11 +171,11 @@ void vtText::Close() {
   if (!file_) return;
   bool failed = std::fclose(file_) != 0;
   file_ = nullptr;
-  if (failed && Mode != vtRead) throw vtIOError("cannot close " + fileName_);
+  if (failed && openMode_ != vtRead) throw vtIOError("cannot close " + fileName_);
 }
 
 bool vtText::Fill() {
-  if (endOfData_ || !file_ || Mode != vtRead) return false;
+  if (endOfData_ || !file_ || openMode_ != vtRead) return false;
   len_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
   pos_ = 0;
   if (len_ == 0) {
@@ -152,7 +191,7 @@ bool vtText::Fill() {
 void vtText::SetProgressHook(ProgressHook hook) { g_progressHook = hook; }
 
 bool vtText::Eof() {
-  if (!file_ || Mode != vtRead) return true;
+  if (!file_ || openMode_ != vtRead) return true;
   if (pos_ == len_ && !Fill()) return true;
   if (buffer_[pos_] == kCtrlZ) {
     endOfData_ = true;
@@ -217,10 +256,10 @@ std::int32_t vtText::ToInt(std::string_view text) const {
 }
 
 float vtText::ToFloat(std::string_view text) const {
-  double value = 0;
+  float value = 0;
   if (!ParseDecimal(text, value))
     throw vtConvertError("\"" + std::string(text) + "\" is an invalid float", fileName_, LineNumber);
-  return static_cast<float>(value);
+  return value;
 }
 
 void vtText::SkipPast(char delim) {
@@ -297,7 +336,7 @@ void vtText::ShowLineInfo() const {
 }
 
 void vtText::WriteLine(const std::string& s) {
-  if (!file_ || Mode == vtRead) throw vtIOError("file not open for writing: " + fileName_);
+  if (!file_ || openMode_ == vtRead) throw vtIOError("file not open for writing: " + fileName_);
   if (std::fwrite(s.data(), 1, s.size(), file_) != s.size() || std::fwrite("\r\n", 1, 2, file_) != 2)
     throw vtIOError("cannot write " + fileName_);
 }

@@ -38,8 +38,9 @@ class vtIOError : public std::runtime_error {
 // an optional sign, digits with an optional "." fraction, an optional
 // exponent. Anything else, a trailing blank included, reads as 0.0.
 float StrToFloatDef(std::string_view text);
-// The same grammar; false instead of 0.0 for malformed text.
-bool ParseDecimal(std::string_view text, double& value);
+// The same grammar; false instead of 0.0 for malformed text. Numbers too
+// large for a single give infinity, too small ones 0.
+bool ParseDecimal(std::string_view text, float& value);
 // Decimal integer with optional leading blanks and sign; false when malformed.
 bool ParseInteger(std::string_view text, std::int32_t& value);
 
@@ -92,12 +93,15 @@ class vtText {
   bool IsOpen() const { return file_ != nullptr; }
 
  private:
+  bool OpenForReading(const std::string& fileName);
+  bool OpenForWriting(const std::string& fileName);
   void ReadPhysicalLine();
   bool Fill();
   size_t WordEnd() const;
 
   std::FILE* file_ = nullptr;
   std::string fileName_;
+  vtFileMode openMode_ = vtRead;  // the mode the file was opened in
   std::unique_ptr<char[]> buffer_;
   size_t pos_ = 0;
   size_t len_ = 0;

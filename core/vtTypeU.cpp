@@ -7,25 +7,45 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+// The 15 significant digits of |value| (trailing zeros dropped) and the
+// decimal exponent of the first one, after rounding.
+void SignificantDigits(double value, std::string& digits, int& exponent) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+  const char* e = std::strchr(buf, 'e');
+  exponent = std::atoi(e + 1);
+  digits.assign(1, buf[0]);
+  digits.append(buf + 2, static_cast<size_t>(e - (buf + 2)));
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+}
+
+}  // namespace
+
 std::string FloatToStr(double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) return "0";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", value);
-  std::string text = buf;
-  std::string mantissa = text, exponent;
-  size_t e = text.find('E');
-  if (e != std::string::npos) {
-    mantissa = text.substr(0, e);
-    int exp = std::atoi(text.c_str() + e + 1);
-    exponent = "E" + std::to_string(exp);
+  std::string digits;
+  int exponent = 0;
+  SignificantDigits(value, digits, exponent);
+  std::string text = value < 0 ? "-" : "";
+  // Fixed notation while at most 15 digits stand before the point and the
+  // value is not below 0.00001; scientific ("1.5E-7", "1E20") otherwise.
+  if (exponent < 15 && std::fabs(value) >= 1e-5) {
+    if (exponent < 0) {
+      text += "0." + std::string(-exponent - 1, '0') + digits;
+    } else if (static_cast<int>(digits.size()) <= exponent + 1) {
+      text += digits + std::string(exponent + 1 - digits.size(), '0');
+    } else {
+      text += digits.substr(0, exponent + 1) + "." + digits.substr(exponent + 1);
+    }
+    return text;
   }
-  if (mantissa.find('.') != std::string::npos) {
-    while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
-    if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
-  }
-  return mantissa + exponent;
+  text += digits.substr(0, 1);
+  if (digits.size() > 1) text += "." + digits.substr(1);
+  return text + "E" + std::to_string(exponent);
 }
 
 void vtVec3D::Assign(const vtVec3D* source) {

@@ -6,7 +6,7 @@
 #include <string>
 
 // General float text: the shortest form with up to 15 significant digits,
-// without an exponent for ordinary magnitudes ("0.5", "100", "1E-5").
+// without an exponent for ordinary magnitudes ("0.5", "100", "0.00001", "1E-6", "1E20").
 std::string FloatToStr(double value);
 
 struct vtVec3D {

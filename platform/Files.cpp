@@ -72,7 +72,7 @@ std::string ResolvePath(const std::string& enginePath) {
     resolved = candidate;
     first = false;
   }
-  if (!path.empty() && path.back() == '/' && resolved.back() != '/') resolved += '/';
+  if (path.back() == '/' && (resolved.empty() || resolved.back() != '/')) resolved += '/';
   return resolved;
 }
 
