@@ -1,0 +1,399 @@
+#include "core/vtTextU.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+
+#include <string>
+#include <vector>
+
+#include "platform/MessageBox.h"
+#include "support/TestGlobals.h"
+
+namespace {
+
+using platform::MessageBoxRecorder;
+using platform::MsgIcon;
+using testsupport::ReadFileText;
+using testsupport::TempDir;
+
+class vtTextFile : public ::testing::Test {
+ protected:
+  // Writes content to "t.vtx" and opens it for reading.
+  vtText& OpenWith(const std::string& content) {
+    path_ = dir_.Write("t.vtx", content);
+    reader_ = std::make_unique<vtText>("vtx");
+    EXPECT_TRUE(reader_->Open(path_));
+    return *reader_;
+  }
+
+  // Every line ReadLine hands out until Eof.
+  std::vector<std::string> AllLines(const std::string& content) {
+    vtText& text = OpenWith(content);
+    std::vector<std::string> lines;
+    while (!text.Eof()) {
+      text.ReadLine();
+      lines.push_back(text.Line);
+    }
+    return lines;
+  }
+
+  TempDir dir_;
+  std::string path_;
+  std::unique_ptr<vtText> reader_;
+};
+
+TEST(vtText, StartsWithTheDefaults) {
+  vtText text;
+  EXPECT_EQ(text.Mode, vtRead);
+  EXPECT_EQ(text.Extension, "*NOT AVAIL*");
+  EXPECT_EQ(text.LineNumber, 0);
+  EXPECT_FALSE(text.InComment);
+  EXPECT_EQ(vtText("").Extension, "*NOT AVAIL*");
+  EXPECT_EQ(vtText("vtl").Extension, "vtl");
+}
+
+TEST(vtText, ReadFloatCutsBehindTheLastDelimiter) {
+  vtText text;
+  text.Line = "VT_RADIUS 2.5";
+  EXPECT_FLOAT_EQ(text.ReadFloat('S'), 2.5f);
+  EXPECT_EQ(text.Line, "2.5");  // the cut stays
+  text.Line = "VT_RADIUS  2.5";
+  EXPECT_FLOAT_EQ(text.ReadFloat('S'), 2.5f);
+  text.Line = "VT_RADIUS2.5";
+  EXPECT_FLOAT_EQ(text.ReadFloat('S'), 0.5f);
+  text.Line = "VT_RADIUS 2.5 ";
+  EXPECT_EQ(text.ReadFloat('S'), 0.0f);
+  text.Line = "2.5";  // no delimiter: only the first character goes
+  EXPECT_FLOAT_EQ(text.ReadFloat('S'), 0.5f);
+  text.Line = "";
+  EXPECT_EQ(text.ReadFloat('S'), 0.0f);
+  EXPECT_EQ(text.Line, "");
+  text.Line = "VT_TRANSLATE 1E5";  // an exponent behind a key ending in E is cut
+  EXPECT_EQ(text.ReadFloat('E'), 0.0f);
+}
+
+TEST(vtText, ReadIntRaisesTheConversionErrorWithText) {
+  vtText text;
+  text.Line = "VT_STACKS 7";
+  EXPECT_EQ(text.ReadInt('S'), 7);
+  text.Line = "VT_STACKS 7 ";
+  try {
+    text.ReadInt('S');
+    FAIL() << "no conversion error";
+  } catch (const vtConvertError& e) {
+    EXPECT_STREQ(e.what(), "\"7 \" is an invalid integer");
+  }
+  text.Line = "VT_LOOP 1";
+  EXPECT_TRUE(text.ReadBool('P'));
+  text.Line = "VT_LOOP 2";
+  EXPECT_FALSE(text.ReadBool('P'));
+}
+
+TEST_F(vtTextFile, ConversionErrorNamesFileAndLine) {
+  vtText& text = OpenWith("VT_A 1\nVT_STACKS x7\n");
+  text.ReadLine();
+  text.ReadLine();
+  try {
+    text.ReadInt('S');
+    FAIL() << "no conversion error";
+  } catch (const vtConvertError& e) {
+    EXPECT_STREQ(e.what(), "\"x7\" is an invalid integer");
+    EXPECT_EQ(e.FileName, path_);
+    EXPECT_EQ(e.LineNumber, 2);
+  }
+}
+
+TEST(vtText, IntegerGrammar) {
+  std::int32_t v = 0;
+  EXPECT_TRUE(ParseInteger(" \t-12", v));
+  EXPECT_EQ(v, -12);
+  EXPECT_TRUE(ParseInteger("+3", v));
+  EXPECT_EQ(v, 3);
+  EXPECT_TRUE(ParseInteger("2147483647", v));
+  EXPECT_EQ(v, 2147483647);
+  EXPECT_TRUE(ParseInteger("-2147483648", v));
+  EXPECT_EQ(v, INT32_MIN);
+  for (const char* bad : {"2147483648", "99999999999999999999", "", "-", " ", "7 ", "1.0", "0x10", "1e3"})
+    EXPECT_FALSE(ParseInteger(bad, v)) << bad;
+}
+
+TEST(vtText, DecimalGrammar) {
+  EXPECT_FLOAT_EQ(StrToFloatDef(" \t-2.5e3"), -2500.0f);
+  EXPECT_FLOAT_EQ(StrToFloatDef(".5"), 0.5f);
+  EXPECT_FLOAT_EQ(StrToFloatDef("5."), 5.0f);
+  EXPECT_FLOAT_EQ(StrToFloatDef("+1E+2"), 100.0f);
+  EXPECT_FLOAT_EQ(StrToFloatDef("-.25e-1"), -0.025f);
+  for (const char* bad : {"", ".", "-", "e5", "1e", "1e+", "1.5 ", "1,5", "1.2.3", "--1", "0x1p3", "inf", "nan"})
+    EXPECT_EQ(StrToFloatDef(bad), 0.0f) << bad;
+  // Out of range: too large is infinite, too small is 0, however written.
+  EXPECT_EQ(StrToFloatDef("1e400"), HUGE_VALF);
+  EXPECT_EQ(StrToFloatDef("-1" + std::string(60, '0')), -HUGE_VALF);
+  EXPECT_EQ(StrToFloatDef("1e-400"), 0.0f);
+  EXPECT_EQ(StrToFloatDef("0." + std::string(60, '0') + "1"), 0.0f);
+  EXPECT_EQ(StrToFloatDef("1" + std::string(60, '0') + "e-120"), 0.0f);
+  EXPECT_EQ(StrToFloatDef("1e99999999999999999999"), HUGE_VALF);
+}
+
+TEST(vtText, SkipPastLeavesTheValues) {
+  vtText text;
+  text.Line = "VT_ROTATE 1 0.0 1.0 0.0";
+  text.SkipPast('E');
+  EXPECT_EQ(text.Line, "1 0.0 1.0 0.0");
+  EXPECT_FLOAT_EQ(text.NextFloat(), 1.0f);
+  EXPECT_FLOAT_EQ(text.NextFloat(), 0.0f);
+  EXPECT_FLOAT_EQ(text.NextFloat(), 1.0f);
+  EXPECT_EQ(text.Line, "0.0");
+  text.Line = "KEY";  // delimiter last: everything goes
+  text.SkipPast('Y');
+  EXPECT_EQ(text.Line, "");
+}
+
+TEST(vtText, ReadQuotedTakesFirstToLastQuote) {
+  vtText text;
+  text.Line = "VT_FILE \"data\\a.vtl\"";
+  EXPECT_EQ(text.ReadQuoted(), "data\\a.vtl");
+  EXPECT_EQ(text.Line, "VT_FILE \"data\\a.vtl\"");
+  text.Line = "VT_FILE data";
+  EXPECT_EQ(text.ReadQuoted(), "");
+  text.Line = "VT_FILE \"only";
+  EXPECT_EQ(text.ReadQuoted(), "");
+  text.Line = "\"\"";
+  EXPECT_EQ(text.ReadQuoted(), "");
+  text.Line = "K \"a\" \"b\" x";
+  EXPECT_EQ(text.ReadQuoted(), "a\" \"b");
+}
+
+TEST(vtText, WordOperations) {
+  vtText text;
+  text.Line = " ab cd";  // a blank in the first position belongs to the word
+  EXPECT_EQ(text.PeekWord(), " ab");
+  EXPECT_EQ(text.Line, " ab cd");
+  EXPECT_EQ(text.TakeWord(), " ab");
+  EXPECT_EQ(text.Line, " cd");
+  text.Line = "x   y z";
+  EXPECT_EQ(text.NextToken(), "x");
+  EXPECT_EQ(text.Line, "y z");
+  text.SkipBlanks();  // the first character goes whatever it is
+  EXPECT_EQ(text.Line, "z");
+  text.Line = "key value rest";
+  text.SkipWord();
+  EXPECT_EQ(text.Line, "value rest");
+  text.SkipThrough('l');
+  EXPECT_EQ(text.Line, "ue rest");
+  text.SkipThrough('#');
+  EXPECT_EQ(text.Line, "ue rest");
+}
+
+TEST(vtText, WordOperationsStopAtTheEndOfTheLine) {
+  vtText text;
+  for (const char* line : {"", "a", "abc"}) {
+    text.Line = line;
+    EXPECT_EQ(text.PeekWord(), line);
+    EXPECT_EQ(text.TakeWord(), line);
+    EXPECT_EQ(text.Line, "");
+    text.Line = line;
+    EXPECT_EQ(text.NextToken(), line);
+    EXPECT_EQ(text.Line, "");
+    text.Line = line;
+    text.SkipWord();
+    EXPECT_EQ(text.Line, "");
+    text.Line = line;
+    text.SkipBlanks();
+    EXPECT_EQ(text.Line.size(), std::string(line).empty() ? 0u : std::string(line).size() - 1);
+  }
+  text.Line = "1.5";
+  EXPECT_FLOAT_EQ(text.NextFloat(), 1.5f);
+}
+
+TEST(vtText, LineInfoAndShowLineInfo) {
+  MessageBoxRecorder boxes;
+  vtText text;
+  text.LineNumber = 12;
+  text.Line = "VT_RADIUS 1.0";
+  EXPECT_EQ(text.LineInfo(), "LINE: 12\rVT_RADIUS 1.0");
+  text.ShowLineInfo();
+  ASSERT_EQ(boxes.Calls().size(), 1u);
+  EXPECT_EQ(boxes.Calls()[0].Caption, "VortaneE Debug");
+  EXPECT_EQ(boxes.Calls()[0].Text, "LINE: 12\rVT_RADIUS 1.0");
+  EXPECT_EQ(boxes.Calls()[0].Icon, MsgIcon::Question);
+}
+
+TEST_F(vtTextFile, CommentLinesAndBlocks) {
+  vtText& text = OpenWith("# comment\n\na\n/* x\ny\nz */ b\nc\nq /* r */\n");
+  EXPECT_FALSE(text.ReadLine());
+  EXPECT_EQ(text.Line, "# comment");
+  EXPECT_TRUE(text.ReadLine());
+  EXPECT_EQ(text.Line, "");
+  EXPECT_TRUE(text.ReadLine());
+  EXPECT_EQ(text.Line, "a");
+  EXPECT_EQ(text.LineNumber, 3);
+  EXPECT_TRUE(text.ReadLine());
+  EXPECT_EQ(text.Line, "z */ b");
+  EXPECT_EQ(text.LineNumber, 6);  // lines inside the block count
+  EXPECT_TRUE(text.ReadLine());
+  EXPECT_EQ(text.Line, "c");
+  EXPECT_TRUE(text.ReadLine());
+  EXPECT_EQ(text.Line, "q /* r */");
+  EXPECT_FALSE(text.InComment);
+  EXPECT_TRUE(text.Eof());
+}
+
+TEST_F(vtTextFile, BlockSampleLineNumber) {
+  vtText& text = OpenWith("a\n/* x\ny\nz */ b\nc");
+  text.ReadLine();
+  text.ReadLine();
+  EXPECT_EQ(text.Line, "z */ b");
+  EXPECT_EQ(text.LineNumber, 4);
+  text.ReadLine();
+  EXPECT_EQ(text.Line, "c");
+}
+
+TEST_F(vtTextFile, EndOfFileInsideABlockEndsReading) {
+  vtText& text = OpenWith("a\n/* open\nnever closed\n");
+  text.ReadLine();
+  EXPECT_TRUE(text.ReadLine());
+  EXPECT_EQ(text.Line, "");
+  EXPECT_TRUE(text.Eof());
+  EXPECT_TRUE(text.ReadLine());  // reading on stays harmless
+  EXPECT_EQ(text.Line, "");
+}
+
+TEST_F(vtTextFile, TabsBecomeBlanks) {
+  vtText& text = OpenWith("VT_RADIUS\t1.5\n\tx\t\ty");
+  text.ReadLine();
+  EXPECT_EQ(text.Line, "VT_RADIUS 1.5");
+  EXPECT_FLOAT_EQ(text.ReadFloat('S'), 1.5f);
+  text.ReadLine();
+  EXPECT_EQ(text.Line, " x  y");
+}
+
+TEST_F(vtTextFile, LineEnds) {
+  EXPECT_EQ(AllLines("a\rb\rc"), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(AllLines("a\r\nb\r\n"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(AllLines("a\r\n\r\nb\n\rc"), (std::vector<std::string>{"a", "", "b", "", "c"}));
+  EXPECT_EQ(AllLines("a\n\n"), (std::vector<std::string>{"a", ""}));
+  EXPECT_EQ(AllLines(""), (std::vector<std::string>{}));
+}
+
+TEST_F(vtTextFile, CtrlZEndsTheFile) {
+  EXPECT_EQ(AllLines("a\nb\x1A" "c\nd\n"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(AllLines("\x1A" "a\n"), (std::vector<std::string>{}));
+  vtText& text = OpenWith("a\n\x1A");
+  text.ReadLine();
+  EXPECT_TRUE(text.Eof());
+  text.ReadLine();
+  EXPECT_EQ(text.Line, "");
+}
+
+TEST_F(vtTextFile, CrLfSplitAcrossTheReadBuffer) {
+  // The CR is the last byte of the first 1 MiB block, the LF the first of the next.
+  std::string first((1 << 20) - 1, 'x');
+  auto lines = AllLines(first + "\r\nnext\r\n");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], first);
+  EXPECT_EQ(lines[1], "next");
+  // A lone CR at the boundary followed by text is still one line end.
+  lines = AllLines(first + "\rnext");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "next");
+}
+
+TEST_F(vtTextFile, LongLinesAndNulBytes) {
+  std::string huge(5 << 20, 'v');
+  huge[3 << 20] = '\t';
+  auto lines = AllLines("a\n" + huge + "\nend");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].size(), huge.size());
+  EXPECT_EQ(lines[1][3 << 20], ' ');
+  EXPECT_EQ(lines[2], "end");
+  lines = AllLines(std::string("a\0b\nc", 5));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], std::string("a\0b", 3));
+}
+
+TEST(vtTextOpen, ChecksTheExtension) {
+  TempDir dir;
+  for (const char* name : {"scene.ase", "x.y.ase", "scene.ASE", "scene"}) dir.Write(name, "x\n");
+  MessageBoxRecorder boxes;
+  vtText ok("ase");
+  EXPECT_TRUE(ok.Open(dir.Path() + "\\scene.ase"));
+  vtText dotted("ase");
+  EXPECT_TRUE(dotted.Open(dir.File("x.y.ase")));
+  EXPECT_TRUE(boxes.Calls().empty());
+
+  const std::string upper = dir.Path() + "\\scene.ASE";
+  vtText wrongCase("ase");
+  EXPECT_FALSE(wrongCase.Open(upper));
+  EXPECT_FALSE(wrongCase.IsOpen());
+  ASSERT_EQ(boxes.Calls().size(), 1u);
+  EXPECT_EQ(boxes.Calls()[0].Caption, "VortaneF Panic");
+  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: ase\rFile: " + upper);
+  EXPECT_EQ(boxes.Calls()[0].Icon, MsgIcon::Error);
+
+  vtText bare("ase");
+  EXPECT_FALSE(bare.Open(dir.File("scene")));
+  vtText unset;  // "*NOT AVAIL*" matches nothing
+  EXPECT_FALSE(unset.Open(dir.File("scene.ase")));
+  EXPECT_EQ(boxes.Calls().size(), 3u);
+}
+
+TEST(vtTextOpen, RefusesSilently) {
+  TempDir dir;
+  ::mkdir(dir.File("folder.ase").c_str(), 0755);
+  MessageBoxRecorder boxes;
+  vtText text("ase");
+  EXPECT_FALSE(text.Open(""));
+  EXPECT_FALSE(text.Open(dir.File("missing.ase")));
+  EXPECT_FALSE(text.Open(dir.File("missing.txt")));  // fails before the check
+  EXPECT_FALSE(text.Open(dir.File("folder.ase")));
+  EXPECT_TRUE(text.Eof());
+  EXPECT_TRUE(boxes.Calls().empty());
+}
+
+TEST(vtTextWrite, WritesCrLfLinesAndAppends) {
+  TempDir dir;
+  const std::string path = dir.File("out.vtl");
+  {
+    vtText out("vtl");
+    out.Mode = vtWrite;
+    ASSERT_TRUE(out.Open(path));
+    out.WriteLine("first");
+    out.WriteLine("");
+    out.Close();
+  }
+  {
+    vtText out("vtl");
+    out.Mode = vtAppend;
+    ASSERT_TRUE(out.Open(path));
+    out.WriteLine("more");
+  }
+  EXPECT_EQ(ReadFileText(path), "first\r\n\r\nmore\r\n");
+  vtText in("vtl");
+  EXPECT_THROW(in.WriteLine("x"), vtIOError);
+  vtText missing("vtl");
+  missing.Mode = vtAppend;
+  EXPECT_FALSE(missing.Open(dir.File("none.vtl")));
+}
+
+TEST(vtTextWrite, WrongExtensionLeavesTheFileAlone) {
+  TempDir dir;
+  const std::string path = dir.Write("keep.txt", "precious\n");
+  MessageBoxRecorder boxes;
+  for (vtFileMode mode : {vtWrite, vtAppend}) {
+    vtText out("vtl");
+    out.Mode = mode;
+    EXPECT_FALSE(out.Open(path));
+  }
+  EXPECT_EQ(ReadFileText(path), "precious\n");
+  ASSERT_EQ(boxes.Calls().size(), 2u);
+  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: vtl\rFile: " + path);
+  vtText fresh("vtl");
+  fresh.Mode = vtWrite;
+  EXPECT_FALSE(fresh.Open(dir.File("new.txt")));
+  struct stat st;
+  EXPECT_NE(::stat(dir.File("new.txt").c_str(), &st), 0);
+}
+
+}  // namespace
