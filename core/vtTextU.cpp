@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 20;
 constexpr char kCtrlZ = 26;
 vtText::ProgressHook g_progressHook = nullptr;
 
@@ -152,7 +151,10 @@ bool vtText::OpenForReading(const std::string& fileName) {
     Close();
     return false;
   }
-  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  if (allocated_ != bufferSize_) {
+    buffer_.reset(new char[bufferSize_]);
+    allocated_ = bufferSize_;
+  }
   struct stat st;
   if (::fstat(::fileno(file_), &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
   return true;
@@ -176,7 +178,7 @@ void vtText::Close() {
 
 bool vtText::Fill() {
   if (endOfData_ || !file_ || openMode_ != vtRead) return false;
-  len_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
+  len_ = std::fread(buffer_.get(), 1, allocated_, file_);
   pos_ = 0;
   if (len_ == 0) {
     if (std::ferror(file_)) throw vtIOError("cannot read " + fileName_);

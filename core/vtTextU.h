@@ -84,6 +84,10 @@ class vtText {
   std::int32_t ToInt(std::string_view text) const;
   float ToFloat(std::string_view text) const;  // strict: "... is an invalid float"
 
+  // The read buffer's size (1 MiB by default), taken at the next Open; tests
+  // and the fuzzer shrink it to put line ends on buffer boundaries.
+  void SetBufferSize(size_t bytes) { bufferSize_ = bytes > 0 ? bytes : 1; }
+
   const std::string& FileName() const { return fileName_; }
 
   // Loading progress: called after each block of a file is read, with the
@@ -103,6 +107,8 @@ class vtText {
   std::string fileName_;
   vtFileMode openMode_ = vtRead;  // the mode the file was opened in
   std::unique_ptr<char[]> buffer_;
+  size_t bufferSize_ = size_t{1} << 20;
+  size_t allocated_ = 0;
   size_t pos_ = 0;
   size_t len_ = 0;
   bool endOfData_ = false;  // end of file or Ctrl-Z reached in the buffer

@@ -300,6 +300,23 @@ TEST_F(vtTextFile, CrLfSplitAcrossTheReadBuffer) {
   EXPECT_EQ(lines[1], "next");
 }
 
+TEST_F(vtTextFile, AnyBufferSizeGivesTheSameLines) {
+  const std::string content = "a\r\nb\rc\n\r\n/* x\r\ny */\r\n# c\tx\r\r\nlast\x1Agone";
+  const std::vector<std::string> expected{"a", "b", "c", "", "y */", "# c x", "", "last"};
+  for (size_t size = 1; size <= 8; ++size) {
+    path_ = dir_.Write("t.vtx", content);
+    vtText text("vtx");
+    text.SetBufferSize(size);
+    ASSERT_TRUE(text.Open(path_));
+    std::vector<std::string> lines;
+    while (!text.Eof()) {
+      text.ReadLine();
+      lines.push_back(text.Line);
+    }
+    EXPECT_EQ(lines, expected) << "buffer of " << size;
+  }
+}
+
 TEST_F(vtTextFile, LongLinesAndNulBytes) {
   std::string huge(5 << 20, 'v');
   huge[3 << 20] = '\t';
