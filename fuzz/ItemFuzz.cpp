@@ -1,5 +1,6 @@
 #include "ItemFuzz.h"
 
+#include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,8 @@ bool Setup() {
   }
   // Input may name any file as a texture; none may wait for a terminal.
   if (!std::freopen("/dev/null", "r", stdin)) return false;
+  // Music named by a script plays into nothing.
+  ::setenv("SDL_AUDIODRIVER", "dummy", 0);
   platform::SetMessageBoxHandler([](const platform::MessageBoxCall&) { return platform::MsgAnswer::Ok; });
   // The item files name textures relative to the working directory: keep
   // them inside a scratch folder of this process.
@@ -37,19 +40,37 @@ bool Setup() {
 
 }  // namespace
 
-std::string Prepare(const std::uint8_t* data, size_t size, const std::string& extension) {
+bool Begin() {
   static const bool ready = Setup();
-  if (!ready) return {};
+  if (!ready) return false;
   GlobalFunc = std::make_unique<vtFunc>();
   GlobalLog = std::make_unique<vtLog>();
   GlobalStore = std::make_unique<vtStore>();
-  const std::string name = "item." + extension;
+  return true;
+}
+
+bool WriteScratchFile(const std::string& name, const std::uint8_t* data, size_t size) {
   ::unlink(name.c_str());  // a fresh file is faster than truncating one
   std::FILE* f = std::fopen(name.c_str(), "wb");
-  if (!f) return {};
+  if (!f) return false;
   const bool written = std::fwrite(data, 1, size, f) == size;
-  if (std::fclose(f) != 0 || !written) return {};
+  return std::fclose(f) == 0 && written;
+}
+
+std::string Prepare(const std::uint8_t* data, size_t size, const std::string& extension) {
+  if (!Begin()) return {};
+  const std::string name = "item." + extension;
+  if (!WriteScratchFile(name, data, size)) return {};
   return GlobalFunc->WorkDir + "\\" + name;
+}
+
+void ReleaseGlNames() {
+  // New names come after the highest one in use.
+  const GLuint lists = glGenLists(1);
+  if (lists != 0) glDeleteLists(1, static_cast<GLsizei>(lists));
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  for (GLuint name = 1; name <= texture; ++name) glDeleteTextures(1, &name);
 }
 
 }  // namespace itemfuzz

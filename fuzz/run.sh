@@ -3,16 +3,20 @@
 # starting from its seeds (fuzz/seeds/<name without fuzz_>/) copied into a
 # scratch corpus. Fails when any target finds a crash, leak, timeout or
 # memory blow-up.
-# Usage: fuzz/run.sh BUILD_DIR SECONDS
+# Usage: fuzz/run.sh BUILD_DIR SECONDS [TARGET...]   (default: every target,
+# e.g. fuzz/run.sh build/fuzz 60 fuzz_demo fuzz_image)
 set -uo pipefail
-if [ $# -ne 2 ]; then
-  echo "usage: $0 BUILD_DIR SECONDS" >&2
+if [ $# -lt 2 ]; then
+  echo "usage: $0 BUILD_DIR SECONDS [TARGET...]" >&2
   exit 2
 fi
 build_dir=$1
 seconds=$2
+shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+# Leaks inside the GL driver and the system libraries are not ours.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/../tests/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export VORTANE_MESSAGES=stderr
 
@@ -25,6 +29,16 @@ trap 'rm -rf "$work"' EXIT
 targets=()
 while IFS= read -r -d '' t; do targets+=("$t"); done \
   < <(find "$build_dir/fuzz" -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x -print0 2>/dev/null | sort -z)
+if [ $# -gt 0 ]; then
+  targets=()
+  for name in "$@"; do
+    if [ ! -x "$build_dir/fuzz/$name" ]; then
+      echo "no fuzz target $name in $build_dir/fuzz" >&2
+      exit 1
+    fi
+    targets+=("$build_dir/fuzz/$name")
+  done
+fi
 if [ ${#targets[@]} -eq 0 ]; then
   echo "no fuzz targets in $build_dir/fuzz" >&2
   exit 1
