@@ -7,6 +7,10 @@
 
 #include <sys/stat.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "core/vtFuncU.h"
 #include "platform/Files.h"
 
@@ -78,21 +82,56 @@ size_t DecimalLength(std::string_view text) {
 
 }  // namespace
 
+// Plain "digits[.digits]" of at most 7 significant digits and 10 decimals:
+// both the digits and the power of ten are exact floats, so one division is
+// correctly rounded, like from_chars. False for anything else.
+bool ParseShortDecimal(std::string_view text, float& value) {
+  static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  std::uint32_t digits = 0;
+  int count = 0, decimals = -1;
+  for (char c : text) {
+    if (IsDigit(c)) {
+      digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
+      if (++count > 7) return false;
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (count == 0 || decimals > 10) return false;
+  value = static_cast<float>(digits) / kPowersOfTen[decimals < 0 ? 0 : decimals];
+  return true;
+}
+
 bool ParseDecimal(std::string_view text, float& value) {
   text.remove_prefix(SkipLeadingBlanks(text));
-  size_t length = DecimalLength(text);
-  if (length == 0 || length != text.size()) return false;
-  bool negative = text[0] == '-';
-  if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
-  // from_chars wants neither a sign nor a bare leading point.
-  std::string number(text);
-  if (number[0] == '.') number.insert(number.begin(), '0');
+  if (text.empty()) return false;
+  const bool negative = text[0] == '-';
+  std::string_view unsigned_ = (text[0] == '+' || text[0] == '-') ? text.substr(1) : text;
   float parsed = 0;
-  auto result = std::from_chars(number.data(), number.data() + number.size(), parsed);
-  if (result.ec == std::errc::result_out_of_range)
-    parsed = DecimalMagnitude(number) > 0 ? HUGE_VALF : 0.0f;  // too large or too small
-  else if (result.ec != std::errc() || result.ptr != number.data() + number.size())
-    return false;
+  if (!ParseShortDecimal(unsigned_, parsed)) {
+    size_t length = DecimalLength(text);
+    if (length == 0 || length != text.size()) return false;
+    // from_chars wants neither a sign nor a bare leading point.
+    char padded[64];
+    std::string_view number = unsigned_;
+    if (number[0] == '.' && number.size() < sizeof padded) {
+      padded[0] = '0';
+      std::memcpy(padded + 1, number.data(), number.size());
+      number = std::string_view(padded, number.size() + 1);
+    } else if (number[0] == '.') {
+      static thread_local std::string long_;
+      long_.assign("0").append(number);
+      number = long_;
+    }
+    auto result = std::from_chars(number.data(), number.data() + number.size(), parsed);
+    if (result.ec == std::errc::result_out_of_range)
+      parsed = DecimalMagnitude(number) > 0 ? HUGE_VALF : 0.0f;  // too large or too small
+    else if (result.ec != std::errc() || result.ptr != number.data() + number.size())
+      return false;
+  }
   value = negative ? -parsed : parsed;
   return true;
 }
@@ -203,21 +242,57 @@ bool vtText::Eof() {
   return false;
 }
 
+namespace {
+
+// Returns the first line end or Ctrl-Z in [p, end), or end; tabs before it
+// become blanks, and a '/' before it is noted for the comment tests.
+char* ScanLineEnd(char* p, char* end, bool& slash) {
+#ifdef __SSE2__
+  const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ), solidus = _mm_set1_epi8('/');
+  const __m128i tabToBlank = _mm_set1_epi8('\t' ^ ' ');
+  for (; end - p >= 16; p += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i tabs = _mm_cmpeq_epi8(v, tab);
+    if (_mm_movemask_epi8(tabs)) {  // blanks past the line end are harmless: later lines want them too
+      v = _mm_xor_si128(v, _mm_and_si128(tabs, tabToBlank));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    }
+    const __m128i stops =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, ctrlZ));
+    const unsigned stopMask = static_cast<unsigned>(_mm_movemask_epi8(stops));
+    const unsigned slashMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, solidus)));
+    if (stopMask) {
+      const unsigned at = static_cast<unsigned>(__builtin_ctz(stopMask));
+      if (slashMask & ((1u << at) - 1)) slash = true;
+      return p + at;
+    }
+    if (slashMask) slash = true;
+  }
+#endif
+  for (; p < end; ++p) {
+    const char c = *p;
+    if (c == '\t')
+      *p = ' ';
+    else if (c == '\n' || c == '\r' || c == kCtrlZ)
+      break;
+    else if (c == '/')
+      slash = true;
+  }
+  return p;
+}
+
+}  // namespace
+
 // One physical line into Line, tabs made blanks, the line end consumed.
 void vtText::ReadPhysicalLine() {
   Line.clear();
+  lineHasSlash_ = false;
   for (;;) {
     if (pos_ == len_ && !Fill()) return;
     char* begin = buffer_.get() + pos_;
     char* end = buffer_.get() + len_;
-    char* p = begin;
-    for (; p < end; ++p) {
-      char c = *p;
-      if (c == '\t')
-        *p = ' ';
-      else if (c == '\n' || c == '\r' || c == kCtrlZ)
-        break;
-    }
+    char* p = ScanLineEnd(begin, end, lineHasSlash_);
     Line.append(begin, p - begin);
     pos_ = p - buffer_.get();
     if (p == end) continue;
@@ -239,8 +314,10 @@ bool vtText::ReadLine() {
   for (;;) {
     ReadPhysicalLine();
     ++LineNumber;
-    if (Line.find("/*") != std::string::npos) InComment = true;
-    if (Line.find("*/") != std::string::npos) InComment = false;
+    if (lineHasSlash_) {  // both comment marks hold a '/'
+      if (Line.find("/*") != std::string::npos) InComment = true;
+      if (Line.find("*/") != std::string::npos) InComment = false;
+    }
     if (!InComment) break;
     if (Eof()) {  // the file ends inside a comment block
       Line.clear();

@@ -95,6 +95,11 @@ class vtText {
   using ProgressHook = void (*)(double fraction);
   static void SetProgressHook(ProgressHook hook);
   bool IsOpen() const { return file_ != nullptr; }
+  // Bytes of the file not yet handed out as lines (0 when the size is unknown).
+  std::uint64_t BytesLeft() const {
+    const std::uint64_t consumed = bytesRead_ - (len_ - pos_);
+    return fileSize_ > consumed ? fileSize_ - consumed : 0;
+  }
 
  private:
   bool OpenForReading(const std::string& fileName);
@@ -112,6 +117,7 @@ class vtText {
   size_t pos_ = 0;
   size_t len_ = 0;
   bool endOfData_ = false;  // end of file or Ctrl-Z reached in the buffer
+  bool lineHasSlash_ = false;  // the physical line just read holds a '/'
   std::uint64_t fileSize_ = 0;
   std::uint64_t bytesRead_ = 0;
 };

@@ -1,6 +1,12 @@
 #include "scene/vtSceneASEU.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -86,6 +92,7 @@ bool vtSceneASE::ReadFile() {
   try {
     while (!Reader.Eof()) {
       Reader.ReadLine();
+      NoteLineShape();
       ReadHeader();
       ReadComment();
       SkipScene();
@@ -112,16 +119,63 @@ void vtSceneASE::Advance() {
     return;
   }
   Reader.ReadLine();
+  NoteLineShape();
+}
+
+void vtSceneASE::NoteLineShape() {
+  const std::string& line = Reader.Line;
+  shape_ = LineShape{};
+  shape_.size = line.size();
+  const char* text = line.data();
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i star = _mm_set1_epi8('*'), open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
+  for (; i + 16 <= line.size(); i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const unsigned stars = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, star)));
+    if (stars) {
+      if (shape_.firstStar == std::string::npos) shape_.firstStar = i + static_cast<unsigned>(__builtin_ctz(stars));
+      shape_.lastStar = i + 31 - static_cast<unsigned>(__builtin_clz(stars));
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, open))) shape_.opens = true;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, close))) shape_.closes = true;
+  }
+#endif
+  for (; i < line.size(); ++i) {
+    switch (text[i]) {
+      case '*':
+        if (shape_.firstStar == std::string::npos) shape_.firstStar = i;
+        shape_.lastStar = i;
+        break;
+      case '{':
+        shape_.opens = true;
+        break;
+      case '}':
+        shape_.closes = true;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+bool vtSceneASE::Has(std::string_view key) const {
+  if (!ShapeValid() || key.empty() || key[0] != '*') return Reader.Contains(key);
+  if (shape_.firstStar == std::string::npos) return false;
+  if (Reader.Line.compare(shape_.firstStar, key.size(), key) == 0) return true;
+  return shape_.lastStar != shape_.firstStar && Reader.Line.find(key, shape_.firstStar + 1) != std::string::npos;
 }
 
 bool vtSceneASE::OpensBlock() const {
-  return std::memchr(Reader.Line.data(), '{', Reader.Line.size()) != nullptr && !Closes();
+  const bool opens =
+      ShapeValid() ? shape_.opens : std::memchr(Reader.Line.data(), '{', Reader.Line.size()) != nullptr;
+  return opens && !Closes();
 }
 
 void vtSceneASE::SkipBlock() {
   int depth = 0;
   for (;;) {
-    if (std::memchr(Reader.Line.data(), '{', Reader.Line.size())) ++depth;
+    if (ShapeValid() ? shape_.opens : std::memchr(Reader.Line.data(), '{', Reader.Line.size()) != nullptr) ++depth;
     if (Closes()) --depth;
     if (depth <= 0 || atEnd_) return;
     Advance();
@@ -140,7 +194,10 @@ bool vtSceneASE::OpensMeshList() const {
          Has("*MESH_TFACELIST {") || Has("*MESH_NORMALS");
 }
 
-bool vtSceneASE::Closes() const { return std::memchr(Reader.Line.data(), '}', Reader.Line.size()) != nullptr; }
+bool vtSceneASE::Closes() const {
+  if (ShapeValid()) return shape_.closes;
+  return std::memchr(Reader.Line.data(), '}', Reader.Line.size()) != nullptr;
+}
 
 void vtSceneASE::ReadHeader() {
   if (!atEnd_ && Has("*3DSMAX_ASCIIEXPORT")) Advance();
@@ -270,8 +327,59 @@ void vtSceneASE::ReadMesh() {
     if (!atEnd_ && Has("*MESH_TVERTLIST {")) readList("*MESH_TVERT", "*MESH_TVERTLIST {", &vtSceneASE::ReadTexVertex);
     if (!atEnd_ && Has("*MESH_TFACELIST {")) readList("*MESH_TFACE", "*MESH_TFACELIST {", &vtSceneASE::ReadTexFace);
     if (!atEnd_ && Has("*MESH_NORMALS")) readList("*MESH_VERTEXNORMAL", {}, &vtSceneASE::ReadVertexNormal);
+    if (!atEnd_ && Has("*MESH_NUM")) ReserveForCount();
     Advance();
   }
+  ReleaseSpareCapacity(*CurrentObject);
+}
+
+namespace {
+
+// A list line takes at least this many bytes, so a count the rest of the
+// file cannot hold is not believed.
+constexpr std::uint64_t kShortestListLine = 16;
+
+template <typename T>
+void Reserve(std::vector<T>& list, std::int32_t count, std::uint64_t bytesLeft) {
+  if (count <= 0) return;
+  list.reserve(static_cast<size_t>(std::min<std::uint64_t>(count, bytesLeft / kShortestListLine)));
+}
+
+template <typename T>
+void ShrinkWhenSparse(std::vector<T>& list) {
+  if (list.capacity() > 2 * list.size() + 64) list.shrink_to_fit();
+}
+
+}  // namespace
+
+// The exporters announce each list's length before it; reserving it saves
+// the copies and fresh pages of a growing list. The count lines are only a
+// hint: a malformed one changes nothing.
+void vtSceneASE::ReserveForCount() {
+  LineCut cut(Reader.Line);
+  cut.SkipThrough('*');
+  const std::string_view tag = cut.PeekWord();
+  cut.SkipWord();
+  std::int32_t count = 0;
+  if (!ParseInteger(cut.Rest(), count)) return;
+  vtMesh& m = *CurrentObject;
+  const std::uint64_t left = Reader.BytesLeft();
+  if (tag == "MESH_NUMVERTEX") Reserve(m.Vertices, count, left);
+  if (tag == "MESH_NUMFACES") {
+    Reserve(m.Faces, count, left);
+    if (count <= INT32_MAX / 3) Reserve(m.Normals, 3 * count, left);
+  }
+  if (tag == "MESH_NUMTVERTEX") Reserve(m.TexVertices, count, left);
+  if (tag == "MESH_NUMTVFACES") Reserve(m.TexFaces, count, left);
+}
+
+// A count larger than the list that followed leaves no idle memory behind.
+void vtSceneASE::ReleaseSpareCapacity(vtMesh& m) {
+  ShrinkWhenSparse(m.Vertices);
+  ShrinkWhenSparse(m.Faces);
+  ShrinkWhenSparse(m.Normals);
+  ShrinkWhenSparse(m.TexVertices);
+  ShrinkWhenSparse(m.TexFaces);
 }
 
 void vtSceneASE::ReadVertex() {

@@ -61,12 +61,27 @@ class vtSceneASE : public vtScene {
   bool SkippedBlock();
   bool OpensMeshList() const;
   bool IsMaterialEntry() const;
-  bool Has(std::string_view key) const { return Reader.Contains(key); }
+  bool Has(std::string_view key) const;
+  void NoteLineShape();
   bool ReadMaterial();  // true when the material's loop passed an entry line
   void ReadMap(vtMap& map);
   void ReadNode();
   void ReadMesh();
   void ReadColour(float* rgb);
+  void ReserveForCount();
+  static void ReleaseSpareCapacity(vtMesh& m);
 
   bool atEnd_ = false;
+  // Where the current line, as read, holds its first '*' and whether it
+  // holds braces: every tag starts with '*', and most lines are tested for
+  // several tags and braces. Valid while the line keeps its size (the
+  // reader's cuts only ever shorten it).
+  struct LineShape {
+    size_t size = 0;
+    size_t firstStar = std::string::npos;
+    size_t lastStar = std::string::npos;
+    bool opens = false;
+    bool closes = false;
+  } shape_;
+  bool ShapeValid() const { return Reader.Line.size() == shape_.size; }
 };

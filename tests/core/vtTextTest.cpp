@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 
 #include <string>
 #include <vector>
@@ -134,6 +137,24 @@ TEST(vtText, DecimalGrammar) {
   EXPECT_EQ(StrToFloatDef("0." + std::string(60, '0') + "1"), 0.0f);
   EXPECT_EQ(StrToFloatDef("1" + std::string(60, '0') + "e-120"), 0.0f);
   EXPECT_EQ(StrToFloatDef("1e99999999999999999999"), HUGE_VALF);
+}
+
+// Short decimals take a quick path; it must round exactly like the general one.
+TEST(vtText, ShortDecimalsRoundExactly) {
+  std::mt19937 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::string number = std::to_string(random() % 10000000);
+    const size_t point = random() % (number.size() + 1);
+    number.insert(point, ".");
+    if (random() % 4 == 0) number.insert(0, "0000").insert(point + 1, "00");
+    if (random() % 2) number.insert(0, "-");
+    float parsed = 0;
+    ASSERT_TRUE(ParseDecimal(number, parsed)) << number;
+    const float reference = std::strtof(number.c_str(), nullptr);
+    ASSERT_EQ(std::memcmp(&parsed, &reference, sizeof parsed), 0) << number << " " << parsed << " " << reference;
+  }
+  float value = 0;
+  for (const char* bad : {".", "-.", "1..2", "1.2.", "+", "12a", "1 2"}) EXPECT_FALSE(ParseDecimal(bad, value)) << bad;
 }
 
 TEST(vtText, SkipPastLeavesTheValues) {
@@ -328,6 +349,31 @@ TEST_F(vtTextFile, LongLinesAndNulBytes) {
   lines = AllLines(std::string("a\0b\nc", 5));
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], std::string("a\0b", 3));
+}
+
+// Lines of every length up to a few scan blocks, with a tab, a comment mark
+// and the line end at every position, against a plain model of the reader.
+TEST_F(vtTextFile, MarksAtEveryPositionOfALine) {
+  std::string content;
+  std::vector<std::string> expected;
+  bool inComment = false;
+  for (size_t length = 0; length < 40; ++length) {
+    for (size_t at = 0; at + 2 <= length; ++at) {
+      std::string line(length, 'k');
+      line[at] = '\t';
+      const char* mark = (at % 3 == 0) ? "/*" : (at % 3 == 1) ? "*/" : "//";
+      line.replace(length - 2 - at % 2 * (length > 2), 2, mark);
+      content += line + (at % 2 ? "\r\n" : "\n");
+      for (char& c : line)
+        if (c == '\t') c = ' ';
+      if (line.find("/*") != std::string::npos) inComment = true;
+      if (line.find("*/") != std::string::npos) inComment = false;
+      if (!inComment) expected.push_back(line);
+    }
+  }
+  content += "*/\n";
+  expected.push_back("*/");
+  EXPECT_EQ(AllLines(content), expected);
 }
 
 TEST(vtTextOpen, ChecksTheExtension) {

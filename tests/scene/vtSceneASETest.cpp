@@ -462,3 +462,37 @@ TEST_F(AseLoad, NothingIsBuiltWhenTheFileWasNotRead) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string WithCounts(const std::string& counts) {
+  std::string text = kTriangle;
+  const std::string announced = "\t\t*MESH_NUMVERTEX 3\n";
+  text.replace(text.find(announced), announced.size(), counts);
+  return text;
+}
+
+}  // namespace
+
+// The announced list lengths only size the lists: wrong, huge, negative or
+// malformed counts read the same lists and keep no idle memory.
+TEST_F(AseReader, AnnouncedCountsChangeNothingButCapacity) {
+  for (const char* counts : {"\t\t*MESH_NUMVERTEX 3\n\t\t*MESH_NUMFACES 1\n",
+                             "\t\t*MESH_NUMVERTEX 2000000000\n\t\t*MESH_NUMFACES 2000000000\n"
+                             "\t\t*MESH_NUMTVERTEX 2000000000\n\t\t*MESH_NUMTVFACES 2000000000\n",
+                             "\t\t*MESH_NUMVERTEX -5\n\t\t*MESH_NUMFACES 1\n",
+                             "\t\t*MESH_NUMVERTEX 1\n\t\t*MESH_NUMFACES x\n", "\t\t*MESH_NUMVERTEX\n"}) {
+    vtSceneASE scene;
+    scene.FileName = dir_.Write("counts.ase", WithCounts(counts) + WithCounts(counts));
+    ASSERT_TRUE(scene.ReadFile()) << counts;
+    ASSERT_EQ(scene.Objects.size(), 2u) << counts;
+    for (const auto& o : scene.Objects) {
+      EXPECT_EQ(o->Vertices.size(), 3u) << counts;
+      EXPECT_EQ(o->Faces.size(), 1u) << counts;
+      EXPECT_EQ(o->Normals.size(), 3u) << counts;
+      EXPECT_EQ(o->TexVertices.size(), 3u) << counts;
+      EXPECT_EQ(o->TexFaces.size(), 1u) << counts;
+      EXPECT_LE(o->Vertices.capacity() + o->Faces.capacity() + o->Normals.capacity(), 200u) << counts;
+    }
+  }
+}
