@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/vtFuncU.h"
+#include "core/vtLoadProfileU.h"
 #include "core/vtTextU.h"
 
 namespace {
@@ -40,6 +41,7 @@ std::string vtMesh::CheckLists() const {
 }
 
 bool vtMesh::BuildGeometry() {
+  vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
   std::string problem = CheckLists();
   if (!problem.empty()) {
     Refused = true;
@@ -182,6 +184,7 @@ void vtMesh::ReadTorusParameters(vtText& reader, vtTorusParam& p) {
 }
 
 void vtMesh::GenerateTorus(const vtTorusParam& p) {
+  vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
   if (p.Stacks < 1 || p.Slices < 1) return;
   UsePositions = UseNormals = UseTexCoords = true;
   if (TexturedList != 0 && glIsList(TexturedList)) glDeleteLists(TexturedList, 1);

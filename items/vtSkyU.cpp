@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "core/vtLoadProfileU.h"
 #include "core/vtTextU.h"
 
 namespace {
@@ -88,6 +89,7 @@ std::uint32_t vtSky::FaceTextureId(Face face) const {
 }
 
 void vtSky::BuildBox() {
+  vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
   const float h = static_cast<float>(Size / 2.0);
   DisplayList = glGenLists(1);
   glNewList(DisplayList, GL_COMPILE);

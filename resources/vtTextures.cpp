@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include "core/vtFuncU.h"
+#include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
 #include "platform/Files.h"
 #include "platform/TextureLoader.h"
 #include "resources/vtStoreU.h"
 
 void LoadTexture(const std::string& path, std::uint32_t& id, bool /*flag*/) {
+  vtLoadPhaseScope phase(vtLoadPhase::Textures);
   if (platform::LoadTextureFile(path, id)) return;
   if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + path);
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "core/vtFuncU.h"
+#include "core/vtLoadProfileU.h"
 #include "platform/Audio.h"
 #include "platform/Files.h"
 
@@ -24,6 +25,7 @@ vtBass::~vtBass() {
 }
 
 void vtBass::LoadMusic(const std::string& name) {
+  vtLoadPhaseScope phase(vtLoadPhase::Music);
   Loaded = false;
   Stream = 0;
   stream_.reset();

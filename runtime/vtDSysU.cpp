@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
 #include "core/vtTextU.h"
 #include "platform/Clock.h"
@@ -98,6 +99,7 @@ void vtDemoSystem::AddItem(std::unique_ptr<vtRenderItem> item) {
 // ---------------------------------------------------------------- script
 
 bool vtDemoSystem::LoadScript(const std::string& scriptPath) {
+  vtLoadPhaseScope phase(vtLoadPhase::Script);
   ScriptError.clear();
   Reader = std::make_unique<vtText>("vds");
   if (!Reader->Open(scriptPath)) return false;
@@ -225,10 +227,7 @@ void vtDemoSystem::Init() {
   bar.End();
   GlobalFunc->End2D();
   if (GlobalFont) GlobalFont->Build(GlobalFunc->DeviceContext);
-  TimelineList = glGenLists(1);
-  glNewList(TimelineList, GL_COMPILE);
-  BuildTimeline();
-  glEndList();
+  BuildTimelineList();
   Music->Play();
   StartTick = platform::TimeGetTime();
 }
@@ -236,6 +235,7 @@ void vtDemoSystem::Init() {
 // The one place where an item's malformed file is reported: the item is
 // marked and never drawn, the others load and play.
 void vtDemoSystem::LoadItem(vtRenderItem& item) {
+  vtLoadPhaseScope phase(item.ItemType == vt_3D_ASE ? vtLoadPhase::AseScene : vtLoadPhase::OtherItems);
   try {
     item.LoadFromFile();
   } catch (vtConvertError& error) {
@@ -263,7 +263,8 @@ bool vtDemoSystem::DrawFrame() {
   if (DebugMode && Loaded && GlobalFunc) {
     char text[96];
     std::snprintf(text, sizeof text, "FPS: %d FRAME: %.2f", CalcFps(CurrentTime), CurrentTime);
-    GlobalFunc->ShowTitle(std::string(text));
+    titleText_.assign(text);  // reuses its buffer: frames allocate nothing
+    GlobalFunc->ShowTitle(titleText_);
   }
   if (ShowTimeline) DrawTimeline();
   return true;
@@ -396,6 +397,14 @@ float vtDemoSystem::ChartSpan() const {
   for (auto& item : Items)
     for (auto& line : item->Lines) latest = std::max(latest, line->EndTime);
   return latest > 0 ? latest : 1.0f;
+}
+
+void vtDemoSystem::BuildTimelineList() {
+  vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
+  TimelineList = glGenLists(1);
+  glNewList(TimelineList, GL_COMPILE);
+  BuildTimeline();
+  glEndList();
 }
 
 void vtDemoSystem::BuildTimeline() {

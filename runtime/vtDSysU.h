@@ -85,6 +85,7 @@ class vtDemoSystem {
 
   std::int32_t CalcFps(float currentTime);
   void BuildTimeline();
+  void BuildTimelineList();  // TimelineList := a new list of the chart
   void DrawTimeline();
 
   // The clock seam. The source is the script's choice after LoadScript;
@@ -107,6 +108,7 @@ class vtDemoSystem {
   vtType currentType_ = vt_NONE;  // carried from channel to channel
   bool manualClock_ = false;
   float manualTime_ = 0;
+  std::string titleText_;  // the debug title, kept to reuse its buffer
 };
 
 // The local time of an item for demo time t on one of its lines: true and

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <vector>
 
+#include "core/vtLoadProfileU.h"
 #include "platform/FontRaster.h"
 
 std::unique_ptr<vtFont> GlobalFont;
@@ -27,6 +28,7 @@ void CompileGlyph(GLuint list, const platform::GlyphBitmap& glyph) {
 }  // namespace
 
 void vtFont::Build(void*) {
+  vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
   ListBase = glGenLists(kCharCount);
   std::vector<platform::GlyphBitmap> glyphs;
   std::string error;
