@@ -160,6 +160,23 @@ long FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
 }
 
+// The rows of bench/run's table ("ROW" and tab-separated cells).
+void PrintRow(const std::string& figure, double ours, double reference, const char* target = "-",
+              const char* met = "info") {
+  std::printf("ROW\t%s\t%.1f\t%.1f\t%.2f\t%s\t%s\n", figure.c_str(), ours, reference, ours / reference, target, met);
+}
+
+void PrintRows(double mb, int runs, const Row& wc, const Row& assimp, const Row& ours, const Row& load) {
+  const std::string file = std::to_string(static_cast<long>(mb + 0.5)) + " MB, " + std::to_string(runs) + " runs";
+  const double ratio = (mb / ours.Seconds) / (mb / assimp.Seconds);
+  PrintRow("ASE ReadFile (MB/s, " + file + ") vs assimp ReadFile", mb / ours.Seconds, mb / assimp.Seconds, ">= 3",
+           ratio >= 3 ? "yes" : "NO");
+  PrintRow("ASE ReadFile (MB/s) vs wc -l", mb / ours.Seconds, mb / wc.Seconds);
+  PrintRow("ASE ReadFile peak memory (MiB) vs assimp", ours.PeakMiB, assimp.PeakMiB);
+  PrintRow("ASE LoadFromFile with display lists (MB/s) vs assimp ReadFile", mb / load.Seconds, mb / assimp.Seconds);
+  PrintRow("ASE LoadFromFile peak memory (MiB) vs assimp", load.PeakMiB, assimp.PeakMiB);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -222,5 +239,6 @@ int main(int argc, char** argv) {
   std::printf("\nReadFile throughput / assimp: %.2f (target >= 3): %s\n", ratio, ratio >= 3 ? "met" : "NOT met");
   std::printf("ReadFile peak memory / assimp: %.2f (target <= 1): %s\n", ours.PeakMiB / assimp.PeakMiB,
               ours.PeakMiB <= assimp.PeakMiB ? "met" : "NOT met");
+  PrintRows(mb, runs, wc, assimp, ours, load);
   return 0;
 }

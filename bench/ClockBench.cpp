@@ -1,0 +1,106 @@
+// Music clock: the demo system's clock on the sample demo's music (which
+// drives its time), read every millisecond on SDL's dummy audio driver.
+// Its readings against the monotonic clock are fitted with a straight
+// line; the deviation from it and the backward steps are reported, side
+// by side with the system millisecond timer read at the same instants.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
+#include "bench/DemoSetup.h"
+#include "platform/Clock.h"
+#include "runtime/vtDSysU.h"
+
+namespace bench {
+namespace {
+
+struct Samples {
+  std::vector<double> At;     // ms on the monotonic clock
+  std::vector<double> Music;  // the demo clock, ms
+  std::vector<double> Timer;  // the system timer, ms
+};
+
+struct LineFit {
+  double RmsMs = 0;
+  double MaxMs = 0;
+  double Slope = 0;
+  long BackwardSteps = 0;
+};
+
+LineFit FitLine(const std::vector<double>& x, const std::vector<double>& y) {
+  const double n = static_cast<double>(x.size());
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    sx += x[i];
+    sy += y[i];
+    sxx += x[i] * x[i];
+    sxy += x[i] * y[i];
+  }
+  LineFit fit;
+  fit.Slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+  const double intercept = (sy - fit.Slope * sx) / n;
+  double squares = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    const double d = y[i] - (intercept + fit.Slope * x[i]);
+    squares += d * d;
+    fit.MaxMs = std::max(fit.MaxMs, std::abs(d));
+    if (i > 0 && y[i] < y[i - 1]) ++fit.BackwardSteps;
+  }
+  fit.RmsMs = std::sqrt(squares / n);
+  return fit;
+}
+
+// Reads both clocks every millisecond for `seconds`, from the first reading
+// at which the music has started moving.
+Samples Sample(double seconds) {
+  Samples s;
+  vtDemoSystem& demo = *DemoSystem;
+  const auto begin = Clock::now();
+  auto next = begin;
+  demo.UpdateClock();
+  const float first = demo.CurrentTime;
+  while (demo.CurrentTime == first && SecondsSince(begin) < 2.0) demo.UpdateClock();
+  const auto start = Clock::now();
+  while (SecondsSince(start) < seconds) {
+    next += std::chrono::milliseconds(1);
+    std::this_thread::sleep_until(next);
+    demo.UpdateClock();
+    s.At.push_back(SecondsSince(start) * 1000.0);
+    s.Music.push_back(demo.CurrentTime);
+    s.Timer.push_back(static_cast<double>(platform::TimeGetTime()));
+  }
+  return s;
+}
+
+}  // namespace
+
+int RunClockBench(int argc, char** argv) {
+  double seconds = 5;
+  if (argc == 2 && std::string(argv[0]) == "--seconds") seconds = std::atof(argv[1]);
+  if (!PrepareProcess() || !LoadSampleScript()) return 1;
+  if (DemoSystem->ClockSource() != vtClockSource::Music) {
+    std::fprintf(stderr, "the sample demo's clock is not the music (no audio driver?)\n");
+    return 1;
+  }
+  DemoSystem->Music->Play();
+  const Samples s = Sample(seconds);
+  const LineFit music = FitLine(s.At, s.Music), timer = FitLine(s.At, s.Timer);
+  const std::string count = std::to_string(s.At.size());
+  PrintRow({"Music clock, dummy driver, " + count + " readings 1 ms apart: RMS from a line (ms) vs system timer",
+            Format("%.3f", music.RmsMs), Format("%.3f", timer.RmsMs), Format("%.2f", music.RmsMs / timer.RmsMs),
+            "< 1", MetText(music.RmsMs < 1)});
+  PrintRow({"Music clock: largest deviation from the line (ms) vs system timer", Format("%.3f", music.MaxMs),
+            Format("%.3f", timer.MaxMs), Format("%.2f", music.MaxMs / timer.MaxMs)});
+  PrintRow({"Music clock: backward steps vs system timer", std::to_string(music.BackwardSteps),
+            std::to_string(timer.BackwardSteps), "-", "0", MetText(music.BackwardSteps == 0)});
+  PrintRow({"Music clock: rate (demo ms per real ms) vs system timer", Format("%.5f", music.Slope),
+            Format("%.5f", timer.Slope), Format("%.5f", music.Slope / timer.Slope)});
+  return 0;
+}
+
+}  // namespace bench

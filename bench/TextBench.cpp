@@ -1,0 +1,81 @@
+// Text reader: lines per second of vtText reading a large file and testing
+// every line for keys the way the ASE reader does, against `wc -l` on the
+// same file (a process of its own, the file in the page cache for both).
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
+#include "core/vtTextU.h"
+
+namespace bench {
+namespace {
+
+// The keys an ASE geometry object's lines are tested for, most frequent first.
+constexpr std::string_view kKeys[] = {"*MESH_VERTEX ", "*MESH_FACE ", "*MESH_TVERT ", "*MESH_TFACE ",
+                                      "*MESH_VERTEXNORMAL", "*MESH_FACENORMAL", "}"};
+
+struct ReadResult {
+  double Seconds = 0;
+  long Lines = 0;
+  long Hits = 0;
+};
+
+bool ReadWithKeys(const std::string& path, ReadResult& result) {
+  vtText reader("ase");
+  const auto start = Clock::now();
+  if (!reader.Open(path)) return false;
+  long hits = 0;
+  while (!reader.Eof()) {
+    if (!reader.ReadLine()) continue;
+    for (std::string_view key : kKeys)
+      if (reader.Contains(key)) {
+        ++hits;
+        break;
+      }
+  }
+  result.Lines = reader.LineNumber;
+  reader.Close();
+  result.Seconds = SecondsSince(start);
+  result.Hits = hits;
+  return true;
+}
+
+}  // namespace
+
+int RunTextBench(int argc, char** argv) {
+  std::string path;
+  int runs = 5;
+  for (int i = 0; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--file") path = argv[i + 1];
+    else if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
+  }
+  if (FileSize(path) <= 0) {
+    std::fprintf(stderr, "usage: text --file F [--runs N]\n");
+    return 2;
+  }
+  ChildRun warm;
+  RunChild({"cat", path}, warm);
+  std::vector<double> ours, wc;
+  ReadResult result;
+  long wcLines = 0;
+  for (int r = 0; r < runs; ++r) {
+    if (!ReadWithKeys(path, result)) return 1;
+    ours.push_back(static_cast<double>(result.Lines) / result.Seconds);
+    ChildRun run;
+    if (!RunChild({"wc", "-l", path}, run)) return 1;
+    wcLines = std::atol(run.Output.c_str());
+    wc.push_back(static_cast<double>(wcLines) / run.Seconds);
+  }
+  std::fprintf(stderr, "text: %ld lines read (wc -l: %ld), %ld key hits\n", result.Lines, wcLines, result.Hits);
+  const double ratio = Median(ours) / Median(wc);
+  PrintRow({"Text reader: vtText lines/s with key tests (M) vs wc -l", Format("%.2f", Median(ours) / 1e6),
+            Format("%.2f", Median(wc) / 1e6), Format("%.2f", ratio), ">= 0.33", MetText(ratio >= 1.0 / 3.0)});
+  return 0;
+}
+
+}  // namespace bench

@@ -1,0 +1,28 @@
+// vortane-bench: the benchmarks of bench/run, one per figure.
+//
+//   vortane-bench frame [--width W] [--height H] [--step-ms S] [--passes P] [--callgrind]
+//   vortane-bench startup [--runs N]
+//   vortane-bench clock [--seconds S]
+//   vortane-bench textures [--dir D] [--rounds N]
+//   vortane-bench text --file F [--runs N]
+//
+// Each prints its rows of the result table as "ROW" lines.
+#include <cstdio>
+#include <string>
+
+#include "bench/Benchmarks.h"
+
+int main(int argc, char** argv) {
+  const std::string what = argc > 1 ? argv[1] : "";
+  char** rest = argv + 2;
+  const int count = argc > 2 ? argc - 2 : 0;
+  if (what == "frame") return bench::RunFrameBench(count, rest);
+  if (what == "startup") return bench::RunStartupBench(count, rest);
+  if (what == "startup-child") return bench::RunStartupChild(false);
+  if (what == "startup-empty-child") return bench::RunStartupChild(true);
+  if (what == "clock") return bench::RunClockBench(count, rest);
+  if (what == "textures") return bench::RunTextureBench(count, rest);
+  if (what == "text") return bench::RunTextBench(count, rest);
+  std::fprintf(stderr, "usage: %s frame|startup|clock|textures|text [options]\n", argv[0]);
+  return 2;
+}
