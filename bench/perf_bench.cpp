@@ -5,12 +5,26 @@
 //   vortane-bench clock [--seconds S]
 //   vortane-bench textures [--dir D] [--rounds N]
 //   vortane-bench text --file F [--runs N]
+//   vortane-bench gl-info      the offscreen context's renderer and version
 //
 // Each prints its rows of the result table as "ROW" lines.
+#include <GL/gl.h>
+
 #include <cstdio>
 #include <string>
 
 #include "bench/Benchmarks.h"
+#include "platform/OffscreenGL.h"
+
+namespace {
+int PrintGlInfo() {
+  platform::OffscreenGL gl(16, 16);
+  if (!gl.Ok()) return 1;
+  std::printf("GL_RENDERER: %s\nGL_VERSION: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+              reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+  return 0;
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::string what = argc > 1 ? argv[1] : "";
@@ -23,6 +37,7 @@ int main(int argc, char** argv) {
   if (what == "clock") return bench::RunClockBench(count, rest);
   if (what == "textures") return bench::RunTextureBench(count, rest);
   if (what == "text") return bench::RunTextBench(count, rest);
-  std::fprintf(stderr, "usage: %s frame|startup|clock|textures|text [options]\n", argv[0]);
+  if (what == "gl-info") return PrintGlInfo();
+  std::fprintf(stderr, "usage: %s frame|startup|clock|textures|text|gl-info [options]\n", argv[0]);
   return 2;
 }
