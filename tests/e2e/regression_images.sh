@@ -12,7 +12,9 @@ source "$source_dir/tests/reference/times.sh"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cd "$source_dir"
-"$render" --size "$REFERENCE_SIZE" --at "$REFERENCE_TIMES" --out "$out" 2>"$out/err.txt" || {
+# The leak check at exit works beside the offscreen EGL driver.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$source_dir/tests/lsan.supp \
+  "$render" --size "$REFERENCE_SIZE" --at "$REFERENCE_TIMES" --out "$out" 2>"$out/err.txt" || {
   cat "$out/err.txt"
   exit 1
 }
