@@ -85,6 +85,12 @@ std::FILE* OpenFile(const std::string& enginePath, const char* mode) {
     errno = EISDIR;
     return nullptr;
   }
+  // Only regular files are read: a named pipe would wait for a writer for
+  // ever and a device may never end.
+  if (exists && mode[0] == 'r' && !S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return nullptr;
+  }
   return std::fopen(path.c_str(), mode);
 }
 

@@ -17,7 +17,8 @@ namespace platform {
 // not exist at all are kept as written (so a new file can be created).
 std::string ResolvePath(const std::string& enginePath);
 
-// fopen on the resolved path. Reading modes refuse directories.
+// fopen on the resolved path. Directories are refused; reading modes open
+// regular files only (no pipes or devices).
 // Returns nullptr on any failure; nothing is shown or logged.
 std::FILE* OpenFile(const std::string& enginePath, const char* mode);
 

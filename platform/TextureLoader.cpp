@@ -38,12 +38,18 @@ bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
   std::FILE* file = OpenFile(enginePath, "rb");
   if (!file) return false;
   int width = 0, height = 0, channels = 0;
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  // A larger picture would give an empty texture: refuse it by its header,
+  // before a few bytes claiming a huge size are decoded into gigabytes.
+  if (stbi_info_from_file(file, &width, &height, &channels) && (width > maxSize || height > maxSize)) {
+    std::fclose(file);
+    return false;
+  }
   std::unique_ptr<unsigned char, StbFree> pixels(stbi_load_from_file(file, &width, &height, &channels, 4));
   std::fclose(file);
   if (!pixels || width <= 0 || height <= 0) return false;
-  GLint maxSize = 0;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-  if (width > maxSize || height > maxSize) return false;  // would give an empty texture
+  if (width > maxSize || height > maxSize) return false;
   FlipRows(pixels.get(), width, height);
 
   GLuint name = 0;

@@ -110,16 +110,24 @@ bool vtDemoSystem::LoadScript(const std::string& scriptPath) {
     while (!Reader->Eof())
       if (Reader->ReadLine()) ReadTopLevelLine();
   } catch (const vtConvertError& error) {
-    // A half-read script is no demo: report it and leave the demo empty.
-    ScriptError = ConvertErrorText(error);
-    if (GlobalFunc) GlobalFunc->Panic(ScriptError);
-    Items.clear();
-    Loaded = false;
-    Reader->Close();
-    return false;
+    return FailScript(ConvertErrorText(error));
+  } catch (const vtIOError& error) {
+    // The disk failed under the reader: the lines after LineNumber are lost.
+    return FailScript(std::string(error.what()) + "\rFile: " + scriptPath + "\rLINE: " +
+                      std::to_string(Reader->LineNumber));
   }
   Reader->Close();
   return true;
+}
+
+// A half-read script is no demo: report it and leave the demo empty.
+bool vtDemoSystem::FailScript(const std::string& message) {
+  ScriptError = message;
+  if (GlobalFunc) GlobalFunc->Panic(ScriptError);
+  Items.clear();
+  Loaded = false;
+  Reader->Close();
+  return false;
 }
 
 // Every key is tested on its own, so one line may act several times.
@@ -232,8 +240,8 @@ void vtDemoSystem::Init() {
   StartTick = platform::TimeGetTime();
 }
 
-// The one place where an item's malformed file is reported: the item is
-// marked and never drawn, the others load and play.
+// The one place where an item's malformed or unreadable file is reported:
+// the item is marked and never drawn, the others load and play.
 void vtDemoSystem::LoadItem(vtRenderItem& item) {
   vtLoadPhaseScope phase(item.ItemType == vt_3D_ASE ? vtLoadPhase::AseScene : vtLoadPhase::OtherItems);
   try {
@@ -242,6 +250,9 @@ void vtDemoSystem::LoadItem(vtRenderItem& item) {
     if (error.FileName.empty()) error.FileName = item.FileName;
     item.LoadFailed = true;
     if (GlobalFunc) GlobalFunc->Panic(ConvertErrorText(error));
+  } catch (const vtIOError& error) {
+    item.LoadFailed = true;
+    if (GlobalFunc) GlobalFunc->Panic(std::string(error.what()) + "\rFile: " + item.FileName);
   }
 }
 

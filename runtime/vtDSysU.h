@@ -64,8 +64,9 @@ class vtDemoSystem {
   std::int32_t Fps = 0;
   std::int32_t FrameCount = 0;
   GLuint TimelineList = 0;
-  // Set when the script could not be read to its end (a malformed number):
-  // the message with the script's name and line. The demo is then empty.
+  // Set when the script could not be read to its end (a malformed number,
+  // a read error): the message with the script's name and line. The demo
+  // is then empty.
   std::string ScriptError;
 
   void AddItem(std::unique_ptr<vtRenderItem> item);
@@ -100,6 +101,7 @@ class vtDemoSystem {
   void ReadLinesBlock(vtRenderItem* pending);
   void AddRenderLine(vtRenderItem* pending);
   void LoadItem(vtRenderItem& item);
+  bool FailScript(const std::string& message);
   float ClockReading() const;
   void MoveClock(float deltaMs);
   void MoveMusic(float deltaMs);
