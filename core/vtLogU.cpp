@@ -3,7 +3,6 @@
 #include <ctime>
 
 #include "core/vtFuncU.h"
-#include "core/vtTextU.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 
@@ -48,11 +47,17 @@ void vtLog::Open() {
   WriteBlank();
 }
 
+// A log that cannot be written (a full disk) must not stop the demo: it
+// says so once and stays off, like one that cannot be created.
 void vtLog::WriteLine(const std::string& s) {
   if (!Enabled || !file_) return;
-  if (std::fwrite(s.data(), 1, s.size(), file_) != s.size() || std::fwrite("\r\n", 1, 2, file_) != 2 ||
-      std::fflush(file_) != 0)
-    throw vtIOError("cannot write the log file " + FilePath());
+  if (std::fwrite(s.data(), 1, s.size(), file_) == s.size() && std::fwrite("\r\n", 1, 2, file_) == 2 &&
+      std::fflush(file_) == 0)
+    return;
+  Enabled = false;
+  std::fclose(file_);
+  file_ = nullptr;
+  if (GlobalFunc) GlobalFunc->ShowWarning("Cannot write the log file: " + FilePath());
 }
 
 void vtLog::Info(const std::string& msg, const std::string& where) {

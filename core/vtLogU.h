@@ -19,7 +19,8 @@ class vtLog {
   bool Enabled = false;
 
   // Creates the log anew and writes the banner and header. When the file
-  // cannot be created a warning names it and logging stays off.
+  // cannot be created, or later cannot be written, a warning names it and
+  // logging stays off.
   void Open();
   void WriteLine(const std::string& s);
   void WriteBlank() { WriteLine(std::string()); }
