@@ -190,12 +190,15 @@ bool vtText::OpenForReading(const std::string& fileName) {
     Close();
     return false;
   }
-  if (allocated_ != bufferSize_) {
-    buffer_.reset(new char[bufferSize_]);
-    allocated_ = bufferSize_;
-  }
   struct stat st;
   if (::fstat(::fileno(file_), &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
+  // Item files are small: a buffer no larger than the file (plus one byte,
+  // so that one read sees the end) spares a megabyte per reader.
+  const size_t wanted = fileSize_ > 0 && fileSize_ < bufferSize_ ? static_cast<size_t>(fileSize_) + 1 : bufferSize_;
+  if (allocated_ != wanted) {
+    buffer_.reset(new char[wanted]);
+    allocated_ = wanted;
+  }
   return true;
 }
 

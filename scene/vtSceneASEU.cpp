@@ -314,6 +314,7 @@ void vtSceneASE::ReadMesh() {
   // One data list: its loop runs from its opening line to its closing line
   // and reads every line holding the item tag but not the opening tag.
   auto readList = [this](std::string_view item, std::string_view opener, void (vtSceneASE::*readLine)()) {
+    ReserveAnnounced(item);
     for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
       if (!opening && SkippedBlock()) continue;
       if (Has(item) && (opener.empty() || !Has(opener))) (this->*readLine)();
@@ -327,10 +328,11 @@ void vtSceneASE::ReadMesh() {
     if (!atEnd_ && Has("*MESH_TVERTLIST {")) readList("*MESH_TVERT", "*MESH_TVERTLIST {", &vtSceneASE::ReadTexVertex);
     if (!atEnd_ && Has("*MESH_TFACELIST {")) readList("*MESH_TFACE", "*MESH_TFACELIST {", &vtSceneASE::ReadTexFace);
     if (!atEnd_ && Has("*MESH_NORMALS")) readList("*MESH_VERTEXNORMAL", {}, &vtSceneASE::ReadVertexNormal);
-    if (!atEnd_ && Has("*MESH_NUM")) ReserveForCount();
+    if (!atEnd_ && Has("*MESH_NUM")) NoteAnnouncedCount();
     Advance();
   }
   ReleaseSpareCapacity(*CurrentObject);
+  announced_ = {};
 }
 
 namespace {
@@ -339,10 +341,11 @@ namespace {
 // file cannot hold is not believed.
 constexpr std::uint64_t kShortestListLine = 16;
 
+// A count the rest of the file cannot hold is not believed.
 template <typename T>
-void Reserve(std::vector<T>& list, std::int32_t count, std::uint64_t bytesLeft) {
-  if (count <= 0) return;
-  list.reserve(static_cast<size_t>(std::min<std::uint64_t>(count, bytesLeft / kShortestListLine)));
+void Reserve(std::vector<T>& list, std::int64_t count, std::uint64_t bytesLeft) {
+  if (count > 0 && static_cast<std::uint64_t>(count) <= bytesLeft / kShortestListLine)
+    list.reserve(static_cast<size_t>(count));
 }
 
 template <typename T>
@@ -352,25 +355,30 @@ void ShrinkWhenSparse(std::vector<T>& list) {
 
 }  // namespace
 
-// The exporters announce each list's length before it; reserving it saves
-// the copies and fresh pages of a growing list. The count lines are only a
-// hint: a malformed one changes nothing.
-void vtSceneASE::ReserveForCount() {
+// The exporters announce each list's length before it; reserving it when the
+// list starts saves the copies and fresh pages of a growing list. The count
+// lines are only a hint: a malformed one changes nothing.
+void vtSceneASE::NoteAnnouncedCount() {
   LineCut cut(Reader.Line);
   cut.SkipThrough('*');
   const std::string_view tag = cut.PeekWord();
   cut.SkipWord();
   std::int32_t count = 0;
   if (!ParseInteger(cut.Rest(), count)) return;
+  if (tag == "MESH_NUMVERTEX") announced_.vertices = count;
+  if (tag == "MESH_NUMFACES") announced_.faces = count;
+  if (tag == "MESH_NUMTVERTEX") announced_.texVertices = count;
+  if (tag == "MESH_NUMTVFACES") announced_.texFaces = count;
+}
+
+void vtSceneASE::ReserveAnnounced(std::string_view listItem) {
   vtMesh& m = *CurrentObject;
   const std::uint64_t left = Reader.BytesLeft();
-  if (tag == "MESH_NUMVERTEX") Reserve(m.Vertices, count, left);
-  if (tag == "MESH_NUMFACES") {
-    Reserve(m.Faces, count, left);
-    if (count <= INT32_MAX / 3) Reserve(m.Normals, 3 * count, left);
-  }
-  if (tag == "MESH_NUMTVERTEX") Reserve(m.TexVertices, count, left);
-  if (tag == "MESH_NUMTVFACES") Reserve(m.TexFaces, count, left);
+  if (listItem == "*MESH_VERTEX") Reserve(m.Vertices, announced_.vertices, left);
+  if (listItem == "*MESH_FACE") Reserve(m.Faces, announced_.faces, left);
+  if (listItem == "*MESH_TVERT") Reserve(m.TexVertices, announced_.texVertices, left);
+  if (listItem == "*MESH_TFACE") Reserve(m.TexFaces, announced_.texFaces, left);
+  if (listItem == "*MESH_VERTEXNORMAL") Reserve(m.Normals, 3 * std::int64_t{announced_.faces}, left);
 }
 
 // A count larger than the list that followed leaves no idle memory behind.

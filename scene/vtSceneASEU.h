@@ -68,7 +68,8 @@ class vtSceneASE : public vtScene {
   void ReadNode();
   void ReadMesh();
   void ReadColour(float* rgb);
-  void ReserveForCount();
+  void NoteAnnouncedCount();
+  void ReserveAnnounced(std::string_view listItem);
   static void ReleaseSpareCapacity(vtMesh& m);
 
   bool atEnd_ = false;
@@ -83,5 +84,9 @@ class vtSceneASE : public vtScene {
     bool opens = false;
     bool closes = false;
   } shape_;
+  // The list lengths the current mesh block announced.
+  struct {
+    std::int32_t vertices = 0, faces = 0, texVertices = 0, texFaces = 0;
+  } announced_;
   bool ShapeValid() const { return Reader.Line.size() == shape_.size; }
 };
