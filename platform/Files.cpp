@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,8 +116,30 @@ std::string CurrentDirectory() {
   return std::string(buf.data());
 }
 
+namespace {
+bool SyncPath(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && synced;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+}  // namespace
+
+// The new content reaches the disk before it replaces the old one, and the
+// rename itself is synced, so even a power cut leaves one whole file.
 bool ReplaceFile(const std::string& fromEnginePath, const std::string& toEnginePath) {
-  return std::rename(ResolvePath(fromEnginePath).c_str(), ResolvePath(toEnginePath).c_str()) == 0;
+  const std::string from = ResolvePath(fromEnginePath);
+  const std::string to = ResolvePath(toEnginePath);
+  if (!SyncPath(from, O_RDONLY)) return false;
+  if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncPath(FolderOf(to), O_RDONLY | O_DIRECTORY);  // best effort: some file systems refuse it
+  return true;
 }
 
 }  // namespace platform

@@ -30,7 +30,8 @@ bool IsRegularFile(const std::string& enginePath);
 // (except for the root directory "/").
 std::string CurrentDirectory();
 
-// Renames a file into place (both engine paths); true on success.
+// Renames a file into place (both engine paths) once its content is on
+// the disk; true on success.
 bool ReplaceFile(const std::string& fromEnginePath, const std::string& toEnginePath);
 
 }  // namespace platform
