@@ -39,7 +39,7 @@ const Part kParts[] = {
     {"other_items", "other items (read .vtt/.vtl/.vts/.vto/.vtk)"},
     {"lists", "geometry and display lists (meshes, sky, font, chart)"},
     {"first_frame", "first DrawFrame"},
-    {"rest", "the rest (program objects, loading bar, ...)"},
+    {"rest", "the rest: Init's black frame and loading bar (the driver compiles their shaders), music start"},
 };
 
 void PrintPhase(const char* key, double seconds) { std::printf("%s=%.4f\n", key, seconds * 1000.0); }
