@@ -3,6 +3,7 @@
 // Its readings against the monotonic clock are fitted with a straight
 // line; the deviation from it and the backward steps are reported, side
 // by side with the system millisecond timer read at the same instants.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -61,11 +62,14 @@ Samples Sample(double seconds) {
   Samples s;
   vtDemoSystem& demo = *DemoSystem;
   const auto begin = Clock::now();
-  auto next = begin;
   demo.UpdateClock();
   const float first = demo.CurrentTime;
-  while (demo.CurrentTime == first && SecondsSince(begin) < 2.0) demo.UpdateClock();
+  while (demo.CurrentTime == first && SecondsSince(begin) < 2.0) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+    demo.UpdateClock();
+  }
   const auto start = Clock::now();
+  auto next = start;
   while (SecondsSince(start) < seconds) {
     next += std::chrono::milliseconds(1);
     std::this_thread::sleep_until(next);
@@ -77,29 +81,73 @@ Samples Sample(double seconds) {
   return s;
 }
 
+// Medians of the windows' figures; backward steps are added up.
+LineFit MedianFit(const std::vector<LineFit>& fits) {
+  std::vector<double> rms, max, slope;
+  LineFit median;
+  for (const LineFit& f : fits) {
+    rms.push_back(f.RmsMs);
+    max.push_back(f.MaxMs);
+    slope.push_back(f.Slope);
+    median.BackwardSteps += f.BackwardSteps;
+  }
+  median.RmsMs = Median(rms);
+  median.MaxMs = Median(max);
+  median.Slope = Median(slope);
+  return median;
+}
+
+void PrintClockRows(const LineFit& music, const LineFit& timer, size_t readings, int windows) {
+  const std::string what = "Music clock, dummy driver, " + std::to_string(windows) + " x " +
+                           std::to_string(readings) + " readings 1 ms apart: ";
+  PrintRow({what + "RMS from a line (ms) vs system timer", Format("%.3f", music.RmsMs), Format("%.3f", timer.RmsMs),
+            Format("%.2f", music.RmsMs / timer.RmsMs), "< 1", MetText(music.RmsMs < 1)});
+  PrintRow({"Music clock: largest deviation from the line (ms) vs system timer", Format("%.3f", music.MaxMs),
+            Format("%.3f", timer.MaxMs), Format("%.2f", music.MaxMs / timer.MaxMs)});
+  PrintRow({"Music clock: backward steps (all windows) vs system timer", std::to_string(music.BackwardSteps),
+            std::to_string(timer.BackwardSteps), "-", "0", MetText(music.BackwardSteps == 0)});
+  PrintRow({"Music clock: rate (demo ms per real ms) vs system timer", Format("%.5f", music.Slope),
+            Format("%.5f", timer.Slope), Format("%.5f", music.Slope / timer.Slope)});
+}
+
+// The readings as CSV (real ms, music clock ms, system timer ms), to look at.
+void Dump(const Samples& s, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (!f) return;
+  for (size_t i = 0; i < s.At.size(); ++i) std::fprintf(f, "%.3f,%.3f,%.0f\n", s.At[i], s.Music[i], s.Timer[i]);
+  std::fclose(f);
+}
+
 }  // namespace
 
 int RunClockBench(int argc, char** argv) {
   double seconds = 5;
-  if (argc == 2 && std::string(argv[0]) == "--seconds") seconds = std::atof(argv[1]);
+  int windows = 1;
+  std::string dump;
+  for (int i = 0; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--seconds") seconds = std::atof(argv[i + 1]);
+    else if (a == "--windows") windows = std::max(1, std::atoi(argv[i + 1]));
+    else if (a == "--dump") dump = argv[i + 1];
+  }
   if (!PrepareProcess() || !LoadSampleScript()) return 1;
   if (DemoSystem->ClockSource() != vtClockSource::Music) {
     std::fprintf(stderr, "the sample demo's clock is not the music (no audio driver?)\n");
     return 1;
   }
   DemoSystem->Music->Play();
-  const Samples s = Sample(seconds);
-  const LineFit music = FitLine(s.At, s.Music), timer = FitLine(s.At, s.Timer);
-  const std::string count = std::to_string(s.At.size());
-  PrintRow({"Music clock, dummy driver, " + count + " readings 1 ms apart: RMS from a line (ms) vs system timer",
-            Format("%.3f", music.RmsMs), Format("%.3f", timer.RmsMs), Format("%.2f", music.RmsMs / timer.RmsMs),
-            "< 1", MetText(music.RmsMs < 1)});
-  PrintRow({"Music clock: largest deviation from the line (ms) vs system timer", Format("%.3f", music.MaxMs),
-            Format("%.3f", timer.MaxMs), Format("%.2f", music.MaxMs / timer.MaxMs)});
-  PrintRow({"Music clock: backward steps vs system timer", std::to_string(music.BackwardSteps),
-            std::to_string(timer.BackwardSteps), "-", "0", MetText(music.BackwardSteps == 0)});
-  PrintRow({"Music clock: rate (demo ms per real ms) vs system timer", Format("%.5f", music.Slope),
-            Format("%.5f", timer.Slope), Format("%.5f", music.Slope / timer.Slope)});
+  std::vector<LineFit> music, timer;
+  size_t readings = 0;
+  for (int w = 0; w < windows; ++w) {  // one after the other while the music plays on
+    const Samples s = Sample(seconds);
+    if (!dump.empty() && w == 0) Dump(s, dump);
+    music.push_back(FitLine(s.At, s.Music));
+    timer.push_back(FitLine(s.At, s.Timer));
+    readings = s.At.size();
+    std::fprintf(stderr, "window %d: RMS %.3f ms, max %.3f ms, %ld backward, rate %.5f\n", w, music.back().RmsMs,
+                 music.back().MaxMs, music.back().BackwardSteps, music.back().Slope);
+  }
+  PrintClockRows(MedianFit(music), MedianFit(timer), readings, windows);
   return 0;
 }
 

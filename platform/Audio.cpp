@@ -1,6 +1,8 @@
 #include "platform/Audio.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cmath>
@@ -99,7 +101,23 @@ std::uint64_t AudioStream::DeviceBufferBytes() const {
   return static_cast<std::uint64_t>(deviceFrames_) * FrameBytes();
 }
 
+// The music clock follows what the callbacks deliver: a callback that waits
+// behind other processes costs the clock (and the listener) that time. So
+// the audio thread asks once for real-time scheduling, the way audio
+// servers run; where that is not allowed it keeps SDL's own priority.
+namespace {
+void RequestRealTimeScheduling() {
+  thread_local bool asked = false;
+  if (asked) return;
+  asked = true;
+  sched_param param{};
+  param.sched_priority = sched_get_priority_min(SCHED_RR) + 9;
+  pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+}
+}  // namespace
+
 void AudioStream::Callback(void* self, std::uint8_t* out, int len) {
+  RequestRealTimeScheduling();
   auto* stream = static_cast<AudioStream*>(self);
   std::size_t frames = static_cast<std::size_t>(len) / stream->FrameBytes();
   stream->Render(reinterpret_cast<std::int16_t*>(out), frames);
