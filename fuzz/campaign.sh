@@ -5,6 +5,8 @@
 # Extra seeds: the sample demo for the demo, script and item targets, the
 # ASE corpus for the ASE target.
 # Usage: fuzz/campaign.sh BUILD_DIR SECONDS OUT_DIR [JOBS] [TARGET...]
+# VT_FUZZ_MAX_LEN sets the largest input (65536 bytes by default). A target
+# that already has a corpus in OUT_DIR goes on from it.
 set -uo pipefail
 if [ $# -lt 3 ]; then
   echo "usage: $0 BUILD_DIR SECONDS OUT_DIR [JOBS] [TARGET...]" >&2
@@ -53,7 +55,7 @@ run_one() {
   local seeds=("$dir/extra")
   [ -d "$here/seeds/${name#fuzz_}" ] && seeds+=("$here/seeds/${name#fuzz_}")
   TMPDIR=$dir/tmp nice -n 10 "$build_dir/fuzz/$name" "$dir/corpus" "${seeds[@]}" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="${VT_FUZZ_MAX_LEN:-65536}" \
     -artifact_prefix="$dir/artifacts/" -print_final_stats=1 >"$dir/log" 2>&1
   echo $? >"$dir/status"
 }
