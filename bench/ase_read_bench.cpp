@@ -6,123 +6,34 @@
 //
 // Without --file a file of --target-mb MiB (100 by default) is generated
 // with the shared gen_big_ase.py (20000 vertices per object) into /tmp.
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <GL/gl.h>
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/vtFuncU.h"
-#include "core/vtLogU.h"
-#include "platform/MessageBox.h"
-#include "platform/OffscreenGL.h"
-#include "resources/vtStoreU.h"
-#include "scene/vtSceneASEU.h"
+#include "bench/AseChild.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+using bench::Clock;
 
 // ---- the measured work, each in a child process; prints its seconds ----
-
-void StartEngine() {
-  platform::SetMessageBoxHandler([](const platform::MessageBoxCall&) { return platform::MsgAnswer::Ok; });
-  GlobalFunc = std::make_unique<vtFunc>();
-  GlobalLog = std::make_unique<vtLog>();
-  GlobalStore = std::make_unique<vtStore>();
-}
-
-int RunOurs(const std::string& path, bool withGl) {
-  std::unique_ptr<platform::OffscreenGL> gl;
-  if (withGl) {
-    gl = std::make_unique<platform::OffscreenGL>(64, 64);
-    if (!gl->Ok()) {
-      std::fprintf(stderr, "no offscreen GL: %s\n", gl->Error().c_str());
-      return 1;
-    }
-  }
-  StartEngine();
-  vtSceneASE scene;
-  scene.FileName = path;
-  const auto start = Clock::now();
-  if (withGl) {
-    scene.LoadFromFile();
-    glFinish();
-  } else {
-    scene.ReadFile();
-  }
-  const double seconds = Seconds(start);
-  if (!scene.Loaded || scene.Objects.empty()) return 1;
-  std::printf("%.6f\n", seconds);
-  return 0;
-}
 
 int RunAssimp(const std::string& path) {
   Assimp::Importer importer;
   const auto start = Clock::now();
   const aiScene* scene = importer.ReadFile(path, 0);
-  const double seconds = Seconds(start);
+  const double seconds = bench::SecondsSince(start);
   if (!scene) return 1;
   std::printf("%.6f\n", seconds);
   return 0;
 }
 
 // ---- the parent: child processes, their times and peak memory ----
-
-struct Run {
-  double Seconds = 0;
-  double PeakMiB = 0;
-  std::string Output;
-};
-
-// Runs argv in a new process; its standard output is returned, its wall
-// time measured around it and its peak resident memory taken from wait4.
-bool RunChild(const std::vector<std::string>& args, Run& run) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  const auto start = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], STDOUT_FILENO);
-    close(fds[0]);
-    close(fds[1]);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  char buffer[256];
-  ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0) run.Output.append(buffer, n);
-  close(fds[0]);
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  run.Seconds = Seconds(start);
-  run.PeakMiB = usage.ru_maxrss / 1024.0;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 struct Row {
   std::string What;
@@ -136,8 +47,8 @@ bool Measure(const std::string& what, const std::vector<std::string>& args, int 
              std::string* output = nullptr) {
   std::vector<double> times, peaks;
   for (int i = 0; i < runs; ++i) {
-    Run run;
-    if (!RunChild(args, run)) {
+    bench::ChildRun run;
+    if (!bench::RunChild(args, run)) {
       std::fprintf(stderr, "%s failed\n", what.c_str());
       return false;
     }
@@ -145,19 +56,8 @@ bool Measure(const std::string& what, const std::vector<std::string>& args, int 
     peaks.push_back(run.PeakMiB);
     if (output) *output = run.Output;
   }
-  row = {what, Median(times), Median(peaks)};
+  row = {what, bench::Median(times), bench::Median(peaks)};
   return true;
-}
-
-std::string SelfPath() {
-  char buffer[4096];
-  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? std::string(buffer, n) : "vortane-ase-bench";
-}
-
-long FileSize(const std::string& path) {
-  struct stat st{};
-  return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
 }
 
 // The rows of bench/run's table ("ROW" and tab-separated cells).
@@ -187,8 +87,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--child" && i + 2 < argc) {
       const std::string mode = argv[i + 1], path = argv[i + 2];
-      if (mode == "ours") return RunOurs(path, false);
-      if (mode == "load") return RunOurs(path, true);
+      if (mode == "ours") return bench::TimeAseRead(path, false);
+      if (mode == "load") return bench::TimeAseRead(path, true);
       if (mode == "assimp") return RunAssimp(path);
       return 2;
     }
@@ -202,18 +102,18 @@ int main(int argc, char** argv) {
   }
   if (file.empty()) {
     file = "/tmp/vortane-bench-" + std::to_string(targetMb) + ".ase";
-    if (FileSize(file) <= 0) {
+    if (bench::FileSize(file) <= 0) {
       const std::string command = "python3 " VT_SHARED_DIR "/tools/gen_big_ase.py --target-mb " +
                                   std::to_string(targetMb) + " --verts-per-object 20000 -o " + file + " >&2";
       if (std::system(command.c_str()) != 0) return 1;
     }
   }
-  const long bytes = FileSize(file);
+  const long bytes = bench::FileSize(file);
   if (bytes <= 0) {
     std::fprintf(stderr, "no file %s\n", file.c_str());
     return 1;
   }
-  const std::string self = SelfPath();
+  const std::string self = bench::SelfPath();
   // Warm the page cache so that every reader starts from memory.
   Row ignored;
   Measure("cat", {"cat", file}, 1, false, ignored);

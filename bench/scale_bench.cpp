@@ -11,79 +11,28 @@
 // scripts of 100000 and 1000000 lines (made here), one run each, files
 // kept in DIR ($TMPDIR/vortane-scale or /tmp/vortane-scale) for the next
 // run. Besides the table, "ROW" lines in bench/run's format.
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <GL/gl.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "core/vtFuncU.h"
-#include "core/vtLogU.h"
-#include "platform/MessageBox.h"
-#include "platform/OffscreenGL.h"
-#include "resources/vtStoreU.h"
+#include "bench/AseChild.h"
+#include "bench/BenchSupport.h"
 #include "runtime/vtDSysU.h"
-#include "scene/vtSceneASEU.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-long long FileSize(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
-}
+using bench::Clock;
+using bench::FileSize;
+using bench::SecondsSince;
 
 // ---- the measured work, in a child process: prints seconds and a count ----
 
-void StartEngine() {
-  platform::SetMessageBoxHandler([](const platform::MessageBoxCall&) { return platform::MsgAnswer::Ok; });
-  GlobalFunc = std::make_unique<vtFunc>();
-  GlobalLog = std::make_unique<vtLog>();
-  GlobalStore = std::make_unique<vtStore>();
-}
-
-// ReadFile alone, or with GL the whole load: ReadFile and the display lists.
-int ReadAse(const std::string& path, bool withGl) {
-  std::unique_ptr<platform::OffscreenGL> gl;
-  if (withGl) {
-    gl = std::make_unique<platform::OffscreenGL>(64, 64);
-    if (!gl->Ok() || !gl->MakeCurrent()) {
-      std::fprintf(stderr, "no offscreen GL: %s\n", gl->Error().c_str());
-      return 1;
-    }
-  }
-  StartEngine();
-  vtSceneASE scene;
-  scene.FileName = path;
-  const auto start = Clock::now();
-  if (withGl) {
-    scene.LoadFromFile();
-    glFinish();
-  } else {
-    scene.ReadFile();
-  }
-  const double seconds = SecondsSince(start);
-  if (!scene.Loaded) return 1;
-  std::printf("%.6f %zu\n", seconds, scene.Objects.size());
-  return 0;
-}
-
 int ReadScript(const std::string& path) {
-  StartEngine();
+  bench::StartEngine();
   vtDemoSystem demo;
   const auto start = Clock::now();
   const bool read = demo.LoadScript(path);
@@ -130,39 +79,13 @@ struct Measurement {
 };
 
 bool RunChild(const std::vector<std::string>& args, Measurement& m) {
-  int fds[2];
-  if (::pipe(fds) != 0) return false;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(fds[1], STDOUT_FILENO);
-    ::close(fds[0]);
-    ::close(fds[1]);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ::close(fds[1]);
-  std::string output;
-  char buffer[256];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
-  ::close(fds[0]);
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+  bench::ChildRun run;
+  if (!bench::RunChild(args, run)) return false;
   char kept[64] = "";
-  if (std::sscanf(output.c_str(), "%lf %63s", &m.Seconds, kept) != 2) return false;
+  if (std::sscanf(run.Output.c_str(), "%lf %63s", &m.Seconds, kept) != 2) return false;
   m.Kept = kept;
-  m.PeakMiB = usage.ru_maxrss / 1024.0;
+  m.PeakMiB = run.PeakMiB;
   return true;
-}
-
-std::string SelfPath() {
-  char buffer[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? std::string(buffer, n) : std::string();
 }
 
 struct Row {
@@ -173,7 +96,7 @@ struct Row {
 };
 
 bool Measure(const std::string& mode, Row& row, int runs) {
-  const long long bytes = FileSize(row.Path);
+  const long bytes = FileSize(row.Path);
   if (bytes <= 0) return false;
   row.MB = bytes / 1e6;
   // Warm the page cache, so that the first run reads from memory too.
@@ -186,7 +109,7 @@ bool Measure(const std::string& mode, Row& row, int runs) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
     Measurement m;
-    if (!RunChild({SelfPath(), "--child", mode, row.Path}, m)) {
+    if (!RunChild({bench::SelfPath(), "--child", mode, row.Path}, m)) {
       std::fprintf(stderr, "%s on %s failed\n", mode.c_str(), row.Path.c_str());
       return false;
     }
@@ -194,8 +117,7 @@ bool Measure(const std::string& mode, Row& row, int runs) {
     row.M.PeakMiB = std::max(row.M.PeakMiB, m.PeakMiB);
     row.M.Kept = m.Kept;
   }
-  std::sort(times.begin(), times.end());
-  row.M.Seconds = times[times.size() / 2];
+  row.M.Seconds = bench::Median(times);
   return true;
 }
 
@@ -253,8 +175,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--child" && i + 2 < argc) {
       const std::string mode = argv[i + 1];
-      if (mode == "ase") return ReadAse(argv[i + 2], false);
-      if (mode == "ase-load") return ReadAse(argv[i + 2], true);
+      if (mode == "ase") return bench::TimeAseRead(argv[i + 2], false);
+      if (mode == "ase-load") return bench::TimeAseRead(argv[i + 2], true);
       if (mode == "script") return ReadScript(argv[i + 2]);
       return 2;
     }

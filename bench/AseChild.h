@@ -1,0 +1,16 @@
+// The measured work the ASE benchmarks run in child processes of their own.
+#pragma once
+
+#include <string>
+
+namespace bench {
+
+// Engine globals as the player has them, message boxes answered silently.
+void StartEngine();
+
+// Reads the ASE file (ReadFile; with GL the whole LoadFromFile with its
+// display lists on an offscreen context) and prints "seconds objects".
+// Returns the process exit status: 0 when the scene was read.
+int TimeAseRead(const std::string& path, bool withGl);
+
+}  // namespace bench
