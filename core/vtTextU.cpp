@@ -330,6 +330,23 @@ bool vtText::ReadLine() {
   return Line.empty() || Line[0] != '#';
 }
 
+// The readers test every line for several keys, most of which it does not
+// hold: a candidate is checked by its last character before the whole key.
+bool vtText::Contains(std::string_view key) const {
+  const size_t n = key.size();
+  if (n == 0) return true;
+  if (n > Line.size()) return false;
+  const char* p = Line.data();
+  const char* const lastStart = p + (Line.size() - n);
+  while (p <= lastStart) {
+    p = static_cast<const char*>(std::memchr(p, key[0], static_cast<size_t>(lastStart - p) + 1));
+    if (!p) return false;
+    if (p[n - 1] == key[n - 1] && std::memcmp(p + 1, key.data() + 1, n - 1) == 0) return true;
+    ++p;
+  }
+  return false;
+}
+
 std::int32_t vtText::ToInt(std::string_view text) const {
   std::int32_t value = 0;
   if (!ParseInteger(text, value))

@@ -63,7 +63,7 @@ class vtText {
   bool Eof();
   bool ReadLine();  // false for a "#" comment line
 
-  bool Contains(std::string_view s) const { return Line.find(s) != std::string::npos; }
+  bool Contains(std::string_view s) const;
   std::int32_t ReadInt(char delim);
   float ReadFloat(char delim);
   bool ReadBool(char delim);

@@ -157,6 +157,22 @@ TEST(vtText, ShortDecimalsRoundExactly) {
   for (const char* bad : {".", "-.", "1..2", "1.2.", "+", "12a", "1 2"}) EXPECT_FALSE(ParseDecimal(bad, value)) << bad;
 }
 
+// Contains is a substring test, whatever the key's length or position.
+TEST(vtText, ContainsAgreesWithASubstringSearch) {
+  std::mt19937 random(11);
+  auto text = [&random](size_t length) {
+    std::string s;
+    for (size_t i = 0; i < length; ++i) s += "*AB "[random() % 4];
+    return s;
+  };
+  vtText reader;
+  for (int i = 0; i < 50000; ++i) {
+    reader.Line = text(random() % 24);
+    const std::string key = text(random() % 6);
+    ASSERT_EQ(reader.Contains(key), reader.Line.find(key) != std::string::npos) << reader.Line << " / " << key;
+  }
+}
+
 TEST(vtText, SkipPastLeavesTheValues) {
   vtText text;
   text.Line = "VT_ROTATE 1 0.0 1.0 0.0";
