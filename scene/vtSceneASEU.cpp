@@ -162,6 +162,7 @@ void vtSceneASE::NoteLineShape() {
 bool vtSceneASE::Has(std::string_view key) const {
   if (!ShapeValid() || key.empty() || key[0] != '*') return Reader.Contains(key);
   if (shape_.firstStar == std::string::npos) return false;
+  if (key.back() == '{' && !shape_.opens) return false;  // a block opener on a line without one
   if (Reader.Line.compare(shape_.firstStar, key.size(), key) == 0) return true;
   return shape_.lastStar != shape_.firstStar && Reader.Line.find(key, shape_.firstStar + 1) != std::string::npos;
 }
