@@ -104,6 +104,18 @@ TEST_F(TextureTest, NotAnImageIsRefused) {
   EXPECT_EQ(id, 77u);
 }
 
+// A short binary PNM with 16-bit samples made the system decoder read past
+// its buffer; such pictures are refused by their header.
+TEST_F(TextureTest, AWideSamplePnmIsRefused) {
+  const std::string header = "P6\n\n2 422 4255\n";
+  dir_.Write("data/wide.ppm", header + std::string(19, '\x7f'));
+  std::uint32_t id = 77;
+  EXPECT_FALSE(platform::LoadTextureFile(dir_.File("data/wide.ppm"), id));
+  EXPECT_EQ(id, 77u);
+  dir_.Write("data/narrow.ppm", "P6\n1 1 255\n\x10\x20\x30");
+  EXPECT_TRUE(platform::LoadTextureFile(dir_.File("data/narrow.ppm"), id));
+}
+
 TEST_F(TextureTest, ATextureNamedTwiceIsLoadedOnceAndLoggedTwice) {
   ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/wall.png"), kRed));
   GlobalLog->Open();
