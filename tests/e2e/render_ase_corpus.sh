@@ -8,7 +8,8 @@ source_dir=$(cd "$2" && pwd)
 render=$build/tools/vortane-render
 corpus=$source_dir/../shared/corpus/ase
 fail() { echo "FAIL: $*" >&2; exit 1; }
-[ -d "$corpus" ] || fail "no ASE corpus at $corpus"
+# The corpus lives beside the checkout (../shared), not in it: skipped without it.
+if [ ! -d "$corpus" ]; then echo "SKIP: no ASE corpus at $corpus"; exit 77; fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
