@@ -19,7 +19,7 @@ run_suite() {  # name, extra cmake arguments...
   echo "=== build $dir"
   cmake --build "$dir" -j"$jobs"
   echo "=== test $dir"
-  ctest --test-dir "$dir" --output-on-failure -j"$jobs" --repeat until-pass:3
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs"
 }
 
 run_suite test-release -DCMAKE_BUILD_TYPE=Release
