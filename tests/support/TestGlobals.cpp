@@ -1,6 +1,8 @@
 #include "support/TestGlobals.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -46,6 +48,40 @@ ChangeDir::ChangeDir(const std::string& path) : old_(std::filesystem::current_pa
 }
 
 ChangeDir::~ChangeDir() { std::filesystem::current_path(old_); }
+
+namespace {
+
+constexpr unsigned kFileOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+
+// The thread's capability sets (no libcap: two plain system calls).
+bool Capabilities(__user_cap_data_struct (&data)[_LINUX_CAPABILITY_U32S_3]) {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  return ::syscall(SYS_capget, &header, data) == 0;
+}
+
+bool SetEffectiveFileOverrides(bool raised) {
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  if (!Capabilities(data)) return false;
+  data[0].effective = raised ? data[0].effective | (data[0].permitted & kFileOverrides)
+                             : data[0].effective & ~kFileOverrides;
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+}  // namespace
+
+ObeyFileModes::ObeyFileModes() {
+  if (::geteuid() != 0) {
+    active_ = true;
+    return;
+  }
+  lowered_ = SetEffectiveFileOverrides(false);
+  active_ = lowered_;
+}
+
+ObeyFileModes::~ObeyFileModes() {
+  if (lowered_) SetEffectiveFileOverrides(true);
+}
 
 std::string ReadFileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

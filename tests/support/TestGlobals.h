@@ -36,6 +36,23 @@ class ChangeDir {
   std::string old_;
 };
 
+// While alive, the calling thread obeys file modes even as root: the
+// capabilities that let root read and search anything are lowered from its
+// effective set and raised again at the end. Active() tells whether modes
+// bind the thread (always true for other users).
+class ObeyFileModes {
+ public:
+  ObeyFileModes();
+  ~ObeyFileModes();
+  ObeyFileModes(const ObeyFileModes&) = delete;
+  ObeyFileModes& operator=(const ObeyFileModes&) = delete;
+  bool Active() const { return active_; }
+
+ private:
+  bool lowered_ = false;
+  bool active_ = false;
+};
+
 std::string ReadFileText(const std::string& path);
 std::string SourceDir();  // the project's source tree
 std::string SharedDir();  // the shared test data (../shared of the source tree)
