@@ -8,23 +8,15 @@
 #include "core/vtLoadProfileU.h"
 #include "platform/MessageBox.h"
 #include "runtime/vtDSysU.h"
-#include "runtime/vtFontU.h"
-#include "runtime/vtStartU.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
 
 namespace {
 
-class LoadProfile : public testsupport::GlTest {
+class LoadProfile : public testsupport::DemoGlTest {
  protected:
   int Width() const override { return 64; }
   int Height() const override { return 48; }
-  void SetUp() override {
-    GlTest::SetUp();
-    testsupport::ResetGlobals();
-    GlobalFont = std::make_unique<vtFont>();
-    ActivateGlState(Width(), Height());
-  }
   void TearDown() override { AttachLoadProfile(nullptr); }
 
   void LoadSampleDemo() {

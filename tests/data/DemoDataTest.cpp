@@ -14,8 +14,6 @@
 #include "platform/MessageBox.h"
 #include "platform/TextureLoader.h"
 #include "runtime/vtDSysU.h"
-#include "runtime/vtFontU.h"
-#include "runtime/vtStartU.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
 
@@ -118,15 +116,12 @@ TEST_F(DemoPictureFiles, EveryPictureDecodesAndEveryFormatIsUsed) {
 // item kind loads, and every scene shows a picture (state one item leaves
 // for the next, such as the material that lights the tunnel, can turn a
 // scene black without any error).
-class DemoPlays : public testsupport::GlTest {
+class DemoPlays : public testsupport::DemoGlTest {
  protected:
   int Width() const override { return 160; }
   int Height() const override { return 120; }
   void SetUp() override {
-    GlTest::SetUp();
-    testsupport::ResetGlobals();
-    GlobalFont = std::make_unique<vtFont>();
-    ActivateGlState(Width(), Height());
+    DemoGlTest::SetUp();
     ASSERT_TRUE(demo_.LoadScript(kScript));
     demo_.SetManualTime(0);
     demo_.Init();

@@ -11,8 +11,6 @@
 #include "platform/MessageBox.h"
 #include "platform/Title.h"
 #include "runtime/vtDSysU.h"
-#include "runtime/vtFontU.h"
-#include "runtime/vtStartU.h"
 #include "support/AllocCounter.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
@@ -30,15 +28,12 @@ TEST(AllocCounter, CountsTheProgramsOwnAllocations) {
   EXPECT_EQ(counter.Calls(), 3u);
 }
 
-class FrameAllocations : public testsupport::GlTest {
+class FrameAllocations : public testsupport::DemoGlTest {
  protected:
   int Width() const override { return 160; }
   int Height() const override { return 120; }
   void SetUp() override {
-    GlTest::SetUp();
-    testsupport::ResetGlobals();
-    GlobalFont = std::make_unique<vtFont>();
-    ActivateGlState(Width(), Height());
+    DemoGlTest::SetUp();
     ASSERT_TRUE(demo_.LoadScript("data\\tunnel_test.vds"));
     demo_.SetManualTime(0);
     demo_.Init();

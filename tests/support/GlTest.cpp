@@ -2,6 +2,10 @@
 
 #include <memory>
 
+#include "runtime/vtFontU.h"
+#include "runtime/vtStartU.h"
+#include "support/TestGlobals.h"
+
 namespace testsupport {
 
 platform::OffscreenGL& SharedGl(int width, int height) {
@@ -75,6 +79,13 @@ std::array<float, 16> GlTest::Matrix(GLenum name) const {
   std::array<float, 16> m{};
   glGetFloatv(name, m.data());
   return m;
+}
+
+void DemoGlTest::SetUp() {
+  GlTest::SetUp();
+  ResetGlobals();
+  GlobalFont = std::make_unique<vtFont>();
+  ActivateGlState(Width(), Height());
 }
 
 }  // namespace testsupport

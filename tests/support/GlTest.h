@@ -38,6 +38,14 @@ class GlTest : public ::testing::Test {
   GLenum Error() const { return glGetError(); }
 };
 
+// A test that plays demos: fresh program-wide objects (the working
+// directory at SetUp is the demo's), the font, and the OpenGL state the
+// player starts a demo in.
+class DemoGlTest : public GlTest {
+ protected:
+  void SetUp() override;
+};
+
 // Resets the state a test may rely on: default OpenGL state, viewport the
 // whole buffer, both matrices identity, buffers cleared to black.
 void ResetGlState(int width, int height);
