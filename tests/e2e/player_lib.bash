@@ -2,7 +2,10 @@
 # source dir). Gives a private Xvfb display, a scratch demo folder and
 # helpers to start the player, find its window and look at it. Everything
 # started here is stopped when the test script exits.
-set -euo pipefail
+set -eEuo pipefail
+# A command that fails outside a test's own checks still says what failed
+# (in a $(...) capture its output would otherwise vanish with it).
+trap 'echo "FAIL: line $LINENO: \"$BASH_COMMAND\" exited with $?" >&2' ERR
 
 BUILD_DIR=$(cd "$1" && pwd)
 SOURCE_DIR=$(cd "$2" && pwd)
@@ -33,15 +36,18 @@ cleanup() {
 trap cleanup EXIT
 
 fail() {
-  echo "FAIL: $*"
-  if [ -f "$WORK/player.err" ]; then echo "--- player stderr"; cat "$WORK/player.err"; fi
+  echo "FAIL: $*" >&2
+  if [ -f "$WORK/player.err" ]; then echo "--- player stderr" >&2; cat "$WORK/player.err" >&2; fi
   exit 1
 }
 
-# Starts Xvfb on a free display (it picks the number itself) and exports DISPLAY.
+# Starts Xvfb on a free display (it picks the number itself) and exports
+# DISPLAY. -noreset: by default the server resets when its last client
+# leaves, and a client connecting meanwhile is refused; the player would
+# find no display when it starts just as xdotool or a previous player ends.
 start_xvfb() {
   exec 9>"$WORK/display"
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
   exec 9>&-
   local i
