@@ -15,10 +15,6 @@ namespace {
 
 std::uint32_t g_loadCount = 0;
 
-struct StbFree {
-  void operator()(unsigned char* p) const { stbi_image_free(p); }
-};
-
 void FlipRows(unsigned char* pixels, int width, int height) {
   const size_t row = static_cast<size_t>(width) * 4;
   std::vector<unsigned char> tmp(row);
@@ -43,28 +39,44 @@ bool IsWidePnm(std::FILE* file) {
 
 }  // namespace
 
-bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
-  ++g_loadCount;
+void PictureFree::operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
+
+bool DecodePicture(const std::string& enginePath, int maxSize, Picture& picture) {
+  picture = Picture{};
   std::FILE* file = OpenFile(enginePath, "rb");
   if (!file) return false;
   int width = 0, height = 0, channels = 0;
-  GLint maxSize = 0;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
   // A larger picture would give an empty texture: refuse it by its header,
   // before a few bytes claiming a huge size are decoded into gigabytes.
-  if (IsWidePnm(file) ||
-      (stbi_info_from_file(file, &width, &height, &channels) && (width > maxSize || height > maxSize))) {
+  const bool tooLarge = maxSize > 0 && stbi_info_from_file(file, &width, &height, &channels) &&
+                        (width > maxSize || height > maxSize);
+  if (IsWidePnm(file) || tooLarge) {
     std::fclose(file);
     return false;
   }
-  std::unique_ptr<unsigned char, StbFree> pixels(stbi_load_from_file(file, &width, &height, &channels, 4));
+  std::unique_ptr<unsigned char, PictureFree> pixels(stbi_load_from_file(file, &width, &height, &channels, 4));
   std::fclose(file);
   if (!pixels || width <= 0 || height <= 0) return false;
-  if (width > maxSize || height > maxSize) return false;
+  if (maxSize > 0 && (width > maxSize || height > maxSize)) return false;
   FlipRows(pixels.get(), width, height);
+  picture.Width = width;
+  picture.Height = height;
+  picture.Pixels = std::move(pixels);
+  return true;
+}
 
-  GLuint name = 0;
-  glGenTextures(1, &name);
+int MaxTextureSize() {
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  return maxSize;
+}
+
+bool UploadPicture(const Picture& picture, std::uint32_t& id) {
+  const int maxSize = MaxTextureSize();
+  if (!picture.Pixels || picture.Width <= 0 || picture.Height <= 0) return false;
+  if (picture.Width > maxSize || picture.Height > maxSize) return false;
+  GLuint name = id;
+  if (name == 0) glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -72,10 +84,17 @@ bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
   GLint alignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture.Width, picture.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               picture.Pixels.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   id = name;
   return true;
+}
+
+bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
+  ++g_loadCount;
+  Picture picture;
+  return DecodePicture(enginePath, MaxTextureSize(), picture) && UploadPicture(picture, id);
 }
 
 std::uint32_t TextureLoadCount() { return g_loadCount; }

@@ -116,6 +116,48 @@ TEST_F(TextureTest, AWideSamplePnmIsRefused) {
   EXPECT_TRUE(platform::LoadTextureFile(dir_.File("data/narrow.ppm"), id));
 }
 
+// Decoding is plain CPU work; uploading into a given name replaces that
+// texture's picture in place, keeping the name and its other parameters.
+TEST_F(TextureTest, ADecodedPictureUploadsIntoANewOrAGivenName) {
+  ASSERT_TRUE(testsupport::WriteImage(dir_.File("data/a.png"), 4, 2, [](int, int y) { return y == 0 ? kRed : kBlue; }));
+  ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/b.png"), kRed, 8));
+  platform::Picture picture;
+  ASSERT_TRUE(platform::DecodePicture(dir_.File("data/a.png"), 0, picture));
+  EXPECT_EQ(picture.Width, 4);
+  EXPECT_EQ(picture.Height, 2);
+  EXPECT_EQ(picture.Pixels.get()[2], 255);  // the bottom row (blue) comes first
+  EXPECT_EQ(Error(), static_cast<GLenum>(GL_NO_ERROR));
+
+  std::uint32_t id = 0;
+  ASSERT_TRUE(platform::UploadPicture(picture, id));
+  ASSERT_NE(id, 0u);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  const std::uint32_t first = id;
+  ASSERT_TRUE(platform::DecodePicture(dir_.File("data/b.png"), 0, picture));
+  ASSERT_TRUE(platform::UploadPicture(picture, id));
+  EXPECT_EQ(id, first);
+  glBindTexture(GL_TEXTURE_2D, id);
+  EXPECT_EQ(TexLevelInt(GL_TEXTURE_WIDTH), 8);
+  EXPECT_EQ(Texel(0, 0), kRed);
+  GLint wrap = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+  EXPECT_EQ(wrap, GL_CLAMP_TO_EDGE);
+}
+
+TEST_F(TextureTest, PicturesThatCannotBeDecodedOrUploadedChangeNothing) {
+  ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/big.png"), kRed, 64));
+  dir_.Write("data/bad.png", "not a picture");
+  platform::Picture picture;
+  EXPECT_FALSE(platform::DecodePicture(dir_.File("data/big.png"), 32, picture));  // by its header
+  EXPECT_FALSE(picture.Pixels);
+  EXPECT_FALSE(platform::DecodePicture(dir_.File("data/bad.png"), 0, picture));
+  EXPECT_FALSE(platform::DecodePicture(dir_.File("data/none.png"), 0, picture));
+  std::uint32_t id = 77;
+  EXPECT_FALSE(platform::UploadPicture(picture, id));
+  EXPECT_EQ(id, 77u);
+  EXPECT_EQ(Error(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(TextureTest, ATextureNamedTwiceIsLoadedOnceAndLoggedTwice) {
   ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/wall.png"), kRed));
   GlobalLog->Open();
