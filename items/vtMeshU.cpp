@@ -16,6 +16,17 @@ bool FaceInRange(const vtFace& f, size_t size) {
   return InRange(f.A, size) && InRange(f.B, size) && InRange(f.C, size);
 }
 
+// The unit normal of the face's plane, counter-clockwise faces facing the
+// viewer; (0, 0, 1) for a face without area.
+vtVec3D FlatNormal(const vtVec3D& a, const vtVec3D& b, const vtVec3D& c) {
+  const double e1[3] = {double(b.X) - a.X, double(b.Y) - a.Y, double(b.Z) - a.Z};
+  const double e2[3] = {double(c.X) - a.X, double(c.Y) - a.Y, double(c.Z) - a.Z};
+  const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+  const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (!(length > 0) || !std::isfinite(length)) return vtVec3D{0, 0, 1};
+  return vtVec3D{float(n[0] / length), float(n[1] / length), float(n[2] / length)};
+}
+
 void CompileList(std::uint32_t& name, void (vtMesh::*emit)() const, const vtMesh& mesh) {
   if (name != 0 && glIsList(name)) glDeleteLists(name, 1);
   name = glGenLists(1);
@@ -31,7 +42,6 @@ std::string vtMesh::CheckLists() const {
   if (!Vertices.empty())
     for (const vtFace& f : Faces)
       if (!FaceInRange(f, Vertices.size())) return "face indices outside its vertices";
-  if (!Normals.empty() && Normals.size() < 3 * faces) return "fewer than three normals per face";
   if (!TexVertices.empty() && !TexFaces.empty()) {
     if (TexFaces.size() < faces) return "fewer texture faces than faces";
     for (size_t k = 0; k < faces; ++k)
@@ -51,6 +61,7 @@ bool vtMesh::BuildGeometry() {
   }
   const size_t faces = Faces.size();
   const bool hasTex = !TexVertices.empty() && !TexFaces.empty();
+  NormalSource = ChooseNormalRule();
   Geometry.assign(3 * faces, vtGeom{});
   Indices.resize(3 * faces);
   for (size_t k = 0; k < faces; ++k) {
@@ -62,8 +73,7 @@ bool vtMesh::BuildGeometry() {
       g[1].Position = Vertices[f.B];
       g[2].Position = Vertices[f.C];
     }
-    if (!Normals.empty())
-      for (int m = 0; m < 3; ++m) g[m].Normal = Normals[3 * k + m];
+    BuildNormals(k, g);
     if (hasTex) {
       const vtFace& t = TexFaces[k];
       g[0].TexCoord = TexVertices[t.A];
@@ -73,6 +83,32 @@ bool vtMesh::BuildGeometry() {
   }
   BuildLists();
   return true;
+}
+
+vtMesh::NormalRule vtMesh::ChooseNormalRule() const {
+  if (Normals.size() >= 3 * Faces.size()) return NormalRule::PerCorner;
+  if (!Vertices.empty() && Normals.size() >= Vertices.size()) return NormalRule::PerVertex;
+  return NormalRule::PerFace;
+}
+
+// The corners' positions are in place; face indices lie inside Vertices
+// whenever Vertices is not empty (CheckLists).
+void vtMesh::BuildNormals(size_t k, vtGeom* g) const {
+  const vtFace& f = Faces[k];
+  switch (NormalSource) {
+    case NormalRule::PerCorner:
+      if (!Normals.empty())
+        for (int m = 0; m < 3; ++m) g[m].Normal = Normals[3 * k + m];
+      break;
+    case NormalRule::PerVertex:
+      g[0].Normal = Normals[f.A];
+      g[1].Normal = Normals[f.B];
+      g[2].Normal = Normals[f.C];
+      break;
+    case NormalRule::PerFace:
+      g[0].Normal = g[1].Normal = g[2].Normal = FlatNormal(g[0].Position, g[1].Position, g[2].Position);
+      break;
+  }
 }
 
 void vtMesh::BuildLists() {

@@ -40,12 +40,24 @@ class vtMesh : public vtRenderItem {
   // Set when BuildGeometry refused the object's lists; it then draws nothing.
   bool Refused = false;
 
+  // Where the built corners take their normals from. Exporters that write
+  // fewer than three normals per face write one per vertex, indexed by the
+  // vertex number, or none at all.
+  enum class NormalRule {
+    PerCorner,  // three per face (or no faces): entry 3k+m for corner m of face k
+    PerVertex,  // fewer, but at least one per vertex: the entry of the corner's vertex
+    PerFace,    // fewer than one per vertex: each face's own flat normal
+  };
+  NormalRule NormalSource = NormalRule::PerCorner;  // set by BuildGeometry
+  NormalRule ChooseNormalRule() const;
+
   void Render(float time) override;  // push, DrawMesh, pop
   void LoadFromFile() override;       // the "vto" description
 
   // Resolves the input lists into per-corner records and compiles the lists.
-  // An object whose indices fall outside its lists is refused with a warning
-  // naming it and its file (FileName); returns false then.
+  // Normals follow ChooseNormalRule. An object whose indices fall outside
+  // its lists is refused with a warning naming it and its file (FileName);
+  // returns false then.
   bool BuildGeometry();
   void BuildLists();
   void EmitPositions() const;
@@ -60,6 +72,7 @@ class vtMesh : public vtRenderItem {
 
  private:
   std::string CheckLists() const;  // why the lists cannot be built, or ""
+  void BuildNormals(size_t face, vtGeom* corners) const;
   void ReadInfoBlock(vtText& reader);
   void ReadTorusParameters(vtText& reader, vtTorusParam& p);
   // GenerateTorus for counts that make a drawable torus; otherwise a warning

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+
+#include "core/vtLogU.h"
 
 namespace {
 
@@ -74,6 +77,20 @@ float ShininessOf(float shine) {
   return static_cast<float>(exponent < 0.0 ? 0.0 : exponent > 128.0 ? 128.0 : exponent);
 }
 
+// 3ds Max writes "*MESH_FACE    0:    A:    0 B: ...". Q3Map2 leaves out
+// the colon behind the face number ("*MESH_FACE 0 A: 0 B: ..."), so there
+// two words stand before the first colon, which already ends the first label.
+bool FaceNumberHasColon(std::string_view line) {
+  constexpr std::string_view kTag = "*MESH_FACE";
+  const size_t tag = line.find(kTag);
+  const size_t colon = line.find(':');
+  if (tag == std::string_view::npos || colon == std::string_view::npos || colon < tag) return true;
+  const std::string_view before = line.substr(tag + kTag.size(), colon - tag - kTag.size());
+  const size_t word = before.find_first_not_of(' ');
+  const size_t gap = word == std::string_view::npos ? word : before.find(' ', word);
+  return gap == std::string_view::npos || before.find_first_not_of(' ', gap) == std::string_view::npos;
+}
+
 }  // namespace
 
 void vtSceneASE::Render(float time) {
@@ -110,7 +127,27 @@ bool vtSceneASE::ReadFile() {
 
 void vtSceneASE::Build() {
   if (!Loaded) return;
-  for (auto& object : Objects) object->BuildGeometry();
+  size_t perVertex = 0, perFace = 0;
+  for (auto& object : Objects) {
+    if (!object->BuildGeometry()) continue;
+    perVertex += object->NormalSource == vtMesh::NormalRule::PerVertex;
+    perFace += object->NormalSource == vtMesh::NormalRule::PerFace;
+  }
+  LogNormalRules(perVertex, perFace);
+}
+
+// Objects drawn without three normals per face are worth a line: their
+// shading is the player's guess, not the artist's.
+void vtSceneASE::LogNormalRules(size_t perVertex, size_t perFace) const {
+  if (!GlobalLog || perVertex + perFace == 0) return;
+  auto objects = [](size_t n, const char* one, const char* many) {
+    return std::to_string(n) + (n == 1 ? " object " : " objects ") + (n == 1 ? one : many);
+  };
+  std::string text = "fewer than three normals per face: ";
+  if (perVertex) text += objects(perVertex, "takes", "take") + " the normal of each corner's vertex";
+  if (perVertex && perFace) text += ", ";
+  if (perFace) text += objects(perFace, "gets", "get") + " a flat normal per face";
+  GlobalLog->Info(text + " (" + FileName + ")", "vtSceneASE.Build");
 }
 
 void vtSceneASE::Advance() {
@@ -405,8 +442,8 @@ void vtSceneASE::ReadVertex() {
 
 void vtSceneASE::ReadFace() {
   LineCut cut(Reader.Line);
-  cut.SkipThrough(':');  // the face number
-  cut.SkipThrough(':');  // the first label
+  if (FaceNumberHasColon(Reader.Line)) cut.SkipThrough(':');  // the face number
+  cut.SkipThrough(':');                                       // the first label
   std::int32_t index[3];
   for (int i = 0; i < 3; ++i) {
     if (i > 0) cut.SkipThrough(':');

@@ -29,6 +29,8 @@ class vtSceneASE : public vtScene {
   // A malformed integer raises vtConvertError naming the file and line.
   bool ReadFile();
   // Builds every object's geometry and display lists once the file was read.
+  // When some objects had fewer than three normals per face, one log entry
+  // says how many took which normal rule (vtMesh::NormalRule).
   void Build();
 
   // Section readers, each on the current line.
@@ -71,6 +73,7 @@ class vtSceneASE : public vtScene {
   void NoteAnnouncedCount();
   void ReserveAnnounced(std::string_view listItem);
   static void ReleaseSpareCapacity(vtMesh& m);
+  void LogNormalRules(size_t perVertex, size_t perFace) const;
 
   bool atEnd_ = false;
   // Where the current line, as read, holds its first '*' and whether it

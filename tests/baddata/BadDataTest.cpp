@@ -387,6 +387,36 @@ TEST_F(BadDataDemo, AReadErrorIsReportedAndTheItemIsNotDrawn) {
   EXPECT_EQ(TextsOf(platform::MsgIcon::Error).size(), 1u);
 }
 
+// Any number of normals, before or after the faces: every object is built
+// (one normal per corner, per vertex or per face) and drawn, never read
+// outside a list.
+TEST_F(BadDataDemo, NormalListsOfAnyLengthDraw) {
+  const std::string vertices =
+      "*MESH_VERTEX_LIST {\n*MESH_VERTEX 0 0 0 -5\n*MESH_VERTEX 1 1 0 -5\n*MESH_VERTEX 2 1 1 -5\n"
+      "*MESH_VERTEX 3 0 1 -5\n}\n";
+  const std::string faces = "*MESH_FACE_LIST {\n*MESH_FACE 0: A: 0 B: 1 C: 2\n*MESH_FACE 1: A: 2 B: 3 C: 0\n}\n";
+  dir_.Write(kScript, "VT_DEMO_ENDTIME 1000\n" + Channel("vt_3D_ASE", "n.ase"));
+  for (int count = 0; count <= 8; ++count) {
+    for (bool normalsFirst : {false, true}) {
+      SCOPED_TRACE(std::to_string(count) + (normalsFirst ? " normals before the faces" : " normals"));
+      std::string normals = "*MESH_NORMALS {\n";
+      for (int i = 0; i < count; ++i) normals += "*MESH_VERTEXNORMAL " + std::to_string(i % 4) + " 0 0 1\n";
+      normals += "}\n";
+      dir_.Write("n.ase", "*GEOMOBJECT {\n*MESH {\n" + vertices + (normalsFirst ? normals + faces : faces + normals) +
+                              "}\n}\n");
+      boxes_.Clear();
+      testsupport::ResetGlobals();
+      vtDemoSystem demo;
+      Play(demo, 500);
+      const auto* scene = First<vtSceneASE>(demo);
+      ASSERT_TRUE(scene && scene->Objects.size() == 1);
+      EXPECT_FALSE(scene->Objects[0]->Refused);
+      EXPECT_EQ(scene->Objects[0]->Geometry.size(), 6u);
+      EXPECT_TRUE(boxes_.Calls().empty()) << boxes_.Calls()[0].Text;
+    }
+  }
+}
+
 // A 54-byte BMP whose header claims 30000 x 30000 pixels: more than any
 // texture the driver takes, so it is refused before gigabytes are decoded.
 TEST_F(BadDataDemo, APictureClaimingAHugeSizeIsRefusedByItsHeader) {

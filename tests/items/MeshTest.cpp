@@ -170,16 +170,17 @@ TEST_F(MeshTest, BuildGeometryMakesThreeRecordsPerFaceInFaceOrder) {
   EXPECT_TRUE(sawW);
 }
 
-TEST_F(MeshTest, MissingNormalsAndTextureCoordinatesAreZero) {
+TEST_F(MeshTest, MissingTextureCoordinatesAreZeroAndMissingNormalsFlat) {
   vtMesh mesh;
-    FillSquare(mesh);
+  FillSquare(mesh);
   mesh.Normals.clear();
   mesh.TexFaces.clear();
   ASSERT_TRUE(mesh.BuildGeometry());
+  EXPECT_EQ(mesh.NormalSource, vtMesh::NormalRule::PerFace);
   for (const vtGeom& g : mesh.Geometry) {
-    EXPECT_EQ(g.Normal.X, 0.0f);
+    EXPECT_EQ(g.Normal.X, 0.0f);  // the square lies in z = 0, facing +z
     EXPECT_EQ(g.Normal.Y, 0.0f);
-    EXPECT_EQ(g.Normal.Z, 0.0f);
+    EXPECT_EQ(g.Normal.Z, 1.0f);
     EXPECT_EQ(g.TexCoord.U, 0.0f);
     EXPECT_EQ(g.TexCoord.V, 0.0f);
   }
@@ -187,9 +188,60 @@ TEST_F(MeshTest, MissingNormalsAndTextureCoordinatesAreZero) {
 
   vtMesh empty;
   ASSERT_TRUE(empty.BuildGeometry());
+  EXPECT_EQ(empty.NormalSource, vtMesh::NormalRule::PerCorner);
   EXPECT_TRUE(empty.Geometry.empty());
   EXPECT_TRUE(glIsList(empty.PositionList) && glIsList(empty.NormalList) && glIsList(empty.TexturedList));
   EXPECT_TRUE(Capture(empty).empty());
+}
+
+// Fewer than three normals per face: one per vertex (indexed by the vertex
+// number) when there are enough, otherwise a flat normal per face.
+TEST_F(MeshTest, ObjectsWithFewerNormalsThanCornersTakeVertexOrFaceNormals) {
+  const float kNaN = std::nanf("");
+  struct Case {
+    const char* What;
+    std::vector<vtVec3D> Vertices;
+    std::vector<vtFace> Faces;
+    std::vector<vtVec3D> Normals;
+    vtMesh::NormalRule Rule;
+    std::vector<vtVec3D> Expected;  // per corner
+  };
+  const std::vector<vtVec3D> square = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+  const std::vector<vtFace> halves = {{0, 1, 2}, {2, 3, 0}};
+  const std::vector<vtVec3D> fourNormals = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, -1}};
+  const Case cases[] = {
+      {"one per vertex", square, halves, fourNormals, vtMesh::NormalRule::PerVertex,
+       {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 1}, {0, 0, -1}, {1, 0, 0}}},
+      {"more than vertices, fewer than corners", square, halves,
+       {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, -1}, {9, 9, 9}}, vtMesh::NormalRule::PerVertex,
+       {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 1}, {0, 0, -1}, {1, 0, 0}}},
+      {"fewer than vertices", square, halves, {{1, 0, 0}}, vtMesh::NormalRule::PerFace,
+       {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}},
+      {"clockwise and tilted", {{0, 0, 0}, {0, 2, 0}, {2, 0, 2}}, {{0, 1, 2}}, {}, vtMesh::NormalRule::PerFace,
+       {{0.70710677f, 0, -0.70710677f}, {0.70710677f, 0, -0.70710677f}, {0.70710677f, 0, -0.70710677f}}},
+      {"degenerate faces", {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {kNaN, 0, 0}}, {{0, 1, 2}, {0, 1, 3}}, {},
+       vtMesh::NormalRule::PerFace, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}},
+      {"no vertices at all", {}, halves, {{1, 0, 0}}, vtMesh::NormalRule::PerFace,
+       {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    platform::MessageBoxRecorder boxes;
+    vtMesh mesh;
+    mesh.Vertices = c.Vertices;
+    mesh.Faces = c.Faces;
+    mesh.Normals = c.Normals;
+    ASSERT_TRUE(mesh.BuildGeometry());
+    EXPECT_TRUE(boxes.Calls().empty());
+    EXPECT_EQ(mesh.NormalSource, c.Rule);
+    ASSERT_EQ(mesh.Geometry.size(), c.Expected.size());
+    for (size_t i = 0; i < c.Expected.size(); ++i) {
+      EXPECT_FLOAT_EQ(mesh.Geometry[i].Normal.X, c.Expected[i].X) << "corner " << i;
+      EXPECT_FLOAT_EQ(mesh.Geometry[i].Normal.Y, c.Expected[i].Y) << "corner " << i;
+      EXPECT_FLOAT_EQ(mesh.Geometry[i].Normal.Z, c.Expected[i].Z) << "corner " << i;
+    }
+    EXPECT_FALSE(mesh.Refused);
+  }
 }
 
 TEST_F(MeshTest, ObjectsWithIndicesOutsideTheirListsAreRefusedAndDrawNothing) {
@@ -202,7 +254,11 @@ TEST_F(MeshTest, ObjectsWithIndicesOutsideTheirListsAreRefusedAndDrawNothing) {
       {"negative face index", [](vtMesh& m) { m.Faces[0].A = -1; }},
       {"texture-face index", [](vtMesh& m) { m.TexFaces[1].C = 9; }},
       {"too few texture faces", [](vtMesh& m) { m.TexFaces.pop_back(); }},
-      {"too few normals", [](vtMesh& m) { m.Normals.pop_back(); }},
+      {"face index beyond the vertices, normals one per vertex",
+       [](vtMesh& m) {
+         m.Normals.resize(5);
+         m.Faces[0].C = 5;
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
+#include <sstream>
 #include <string>
 
+#include "core/vtLogU.h"
 #include "platform/MessageBox.h"
 #include "runtime/vtRItemU.h"
 #include "support/GlTest.h"
@@ -254,6 +257,11 @@ TEST_F(AseLine, FaceAndTextureFaceSamples) {
   EXPECT_EQ(m.Faces[0].C, 3);
   Apply("*MESH_FACE 10000:    A: 5046 B: 12 C: 7 AB:    1", &vtSceneASE::ReadFace);
   EXPECT_EQ(m.Faces[1].A, 5046);
+  // Q3Map2 writes no colon behind the face number.
+  Apply("*MESH_FACE 3 A: 0 B: 2 C: 1 AB: 1 BC: 1 CA: 1 *MESH_SMOOTHING 0 *MESH_MTLID 0", &vtSceneASE::ReadFace);
+  EXPECT_EQ(m.Faces[2].A, 0);
+  EXPECT_EQ(m.Faces[2].B, 2);
+  EXPECT_EQ(m.Faces[2].C, 1);
   Apply("*MESH_TFACE 5 7 9 8", &vtSceneASE::ReadTexFace);
   ASSERT_EQ(m.TexFaces.size(), 1u);
   EXPECT_EQ(m.TexFaces[0].A, 7);
@@ -319,8 +327,13 @@ TEST_F(AseLine, CutsMatchTheReadersOperationsOnRandomLines) {
     ref.Line = f;
     std::string expectedError, gotError;
     std::int32_t expectedFace[3] = {0, 0, 0};
+    // Two words before the first colon: the face number had none of its own.
+    const size_t colon = f.find(':');
+    std::istringstream words(colon == std::string::npos ? std::string() : f.substr(10, colon - 10));
+    std::string word;
+    const bool numberHasColon = colon == std::string::npos || !(words >> word >> word);
     try {
-      ref.SkipThrough(':');
+      if (numberHasColon) ref.SkipThrough(':');
       ref.SkipThrough(':');
       for (int k = 0; k < 3; ++k) {
         if (k > 0) ref.SkipThrough(':');
@@ -449,6 +462,64 @@ TEST_F(AseLoad, ObjectsOutsideTheirListsAreRefusedWithAWarning) {
   ASSERT_EQ(boxes_.Calls().size(), 1u);
   EXPECT_NE(boxes_.Calls()[0].Text.find("\"Tri\""), std::string::npos);
   EXPECT_NE(boxes_.Calls()[0].Text.find(scene.FileName), std::string::npos);
+}
+
+// A Q3Map2 export: normals before the faces, one per vertex, and no colon
+// behind the face numbers.
+const char* const kQuadOneNormalPerVertex =
+    "*GEOMOBJECT {\n"
+    "\t*NODE_NAME\t\"quad\"\n"
+    "\t*MESH {\n"
+    "\t\t*MESH_VERTEX_LIST {\n"
+    "\t\t\t*MESH_VERTEX\t0\t0.000000\t0.000000\t0.000000\n"
+    "\t\t\t*MESH_VERTEX\t1\t1.000000\t0.000000\t0.000000\n"
+    "\t\t\t*MESH_VERTEX\t2\t1.000000\t1.000000\t0.000000\n"
+    "\t\t\t*MESH_VERTEX\t3\t0.000000\t1.000000\t0.000000\n"
+    "\t\t}\n"
+    "\t\t*MESH_NORMALS\t{\n"
+    "\t\t\t*MESH_FACENORMAL\t0\t0.000000\t0.000000\t1.000000\n"
+    "\t\t\t*MESH_VERTEXNORMAL\t0\t1.000000\t0.000000\t0.000000\n"
+    "\t\t\t*MESH_VERTEXNORMAL\t1\t0.000000\t1.000000\t0.000000\n"
+    "\t\t\t*MESH_VERTEXNORMAL\t2\t0.000000\t0.000000\t1.000000\n"
+    "\t\t\t*MESH_VERTEXNORMAL\t3\t0.000000\t0.000000\t-1.000000\n"
+    "\t\t}\n"
+    "\t\t*MESH_FACE_LIST\t{\n"
+    "\t\t\t*MESH_FACE\t0\tA:\t0\tB:\t2\tC:\t1\tAB:\t1\tBC:\t1\tCA:\t1\t*MESH_SMOOTHING\t0\t*MESH_MTLID\t0\n"
+    "\t\t\t*MESH_FACE\t1\tA:\t0\tB:\t3\tC:\t2\tAB:\t1\tBC:\t1\tCA:\t1\t*MESH_SMOOTHING\t0\t*MESH_MTLID\t0\n"
+    "\t\t}\n"
+    "\t}\n"
+    "}\n";
+
+TEST_F(AseLoad, ObjectsWithFewerNormalsThanCornersDrawAndOneLogEntryCountsThem) {
+  testsupport::ChangeDir into(dir_.Path());
+  testsupport::ResetGlobals();
+  std::filesystem::create_directories(dir_.File("data"));
+  GlobalLog->Open();
+  std::string noNormals = kTriangle;
+  noNormals.erase(noNormals.find("\t\t*MESH_NORMALS {"), noNormals.find("\t}\n\t*MATERIAL_REF") - noNormals.find("\t\t*MESH_NORMALS {"));
+  vtSceneASE scene;
+  scene.FileName = dir_.Write("mixed.ase", std::string(kHeader) + kTriangle + kQuadOneNormalPerVertex + kQuadOneNormalPerVertex + noNormals);
+  scene.LoadFromFile();
+  EXPECT_TRUE(boxes_.Calls().empty());
+  ASSERT_EQ(scene.Objects.size(), 4u);
+  const vtMesh::NormalRule rules[] = {vtMesh::NormalRule::PerCorner, vtMesh::NormalRule::PerVertex,
+                                      vtMesh::NormalRule::PerVertex, vtMesh::NormalRule::PerFace};
+  for (size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(scene.Objects[i]->Refused);
+    EXPECT_EQ(scene.Objects[i]->NormalSource, rules[i]);
+    EXPECT_EQ(scene.Objects[i]->Geometry.size(), 3 * scene.Objects[i]->Faces.size());
+  }
+  const vtMesh& quad = *scene.Objects[1];
+  ASSERT_EQ(quad.Faces.size(), 2u);
+  EXPECT_EQ(quad.Faces[1].B, 3);
+  EXPECT_EQ(quad.Geometry[4].Normal.Z, -1.0f);  // face 1, corner B: vertex 3
+
+  const std::string log = testsupport::ReadFileText(dir_.File("data/Vortane.log"));
+  const std::string entry = "MSG : fewer than three normals per face: 2 objects take the normal of each corner's vertex, "
+                            "1 object gets a flat normal per face (" + scene.FileName + ") IN : vtSceneASE.Build";
+  EXPECT_NE(log.find(entry), std::string::npos) << log;
+  EXPECT_EQ(log.find("vtSceneASE.Build"), log.rfind("vtSceneASE.Build"));
 }
 
 TEST_F(AseLoad, NothingIsBuiltWhenTheFileWasNotRead) {
