@@ -1,5 +1,7 @@
 #include "core/vtLogU.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <ctime>
 
 #include "core/vtFuncU.h"
@@ -66,4 +68,10 @@ void vtLog::Info(const std::string& msg, const std::string& where) {
 
 void vtLog::Debug(const std::string& msg, const std::string& where) {
   WriteLine("* DEBUG * : @ " + std::to_string(Elapsed()) + " MSG : " + msg + " IN : " + where);
+}
+
+void vtReportFileProblem(const std::string& text, const std::string& where) {
+  std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
+  std::fflush(stderr);
+  if (GlobalLog) GlobalLog->Info(text, where);
 }

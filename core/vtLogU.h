@@ -35,3 +35,9 @@ class vtLog {
 };
 
 extern std::unique_ptr<vtLog> GlobalLog;
+
+// Says why a file the demo names cannot be used, beside whatever box the
+// loader shows (the box texts stay as they are): one line on standard
+// error, "<program>: <text>", and, when the log is on, an Info entry from
+// `where`. The one path for such reasons. Main thread.
+void vtReportFileProblem(const std::string& text, const std::string& where);

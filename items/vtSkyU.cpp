@@ -12,10 +12,11 @@ constexpr const char* kFaceKeys[vtSky::kFaceCount] = {
     "VT_TEXT_SOURCE_POSX", "VT_TEXT_SOURCE_POSY", "VT_TEXT_SOURCE_POSZ",
 };
 
-std::unique_ptr<vtDiffuseMap> LoadMap(const std::string& fileName) {
+// namedIn: the sky file, next to which a picture may also lie.
+std::unique_ptr<vtDiffuseMap> LoadMap(const std::string& fileName, const std::string& namedIn) {
   auto map = std::make_unique<vtDiffuseMap>();
   map->Texture->SetFileName(fileName);
-  map->Texture->Load();
+  map->Texture->Load(namedIn);
   return map;
 }
 
@@ -70,14 +71,14 @@ void vtSky::ReadKeys(vtText& reader) {
   for (const char* key : kFaceKeys) isFaceLine = isFaceLine || reader.Contains(key);
   if (reader.Contains("VT_TEXT_SOURCE") && !isFaceLine) {
     SingleTexture = true;
-    SingleMap = LoadMap(reader.ReadQuoted());
+    SingleMap = LoadMap(reader.ReadQuoted(), FileName);
     ClampToEdge(SingleMap.get());
   }
   // Once a single texture has been read, face lines load nothing.
   if (!SingleTexture) {
     for (int face = 0; face < kFaceCount; ++face) {
       if (!reader.Contains(kFaceKeys[face])) continue;
-      FaceMaps[face] = LoadMap(reader.ReadQuoted());
+      FaceMaps[face] = LoadMap(reader.ReadQuoted(), FileName);
       ClampToEdge(FaceMaps[face].get());
     }
   }

@@ -31,7 +31,7 @@ void vtTunnel::LoadFromFile() {
     if (reader.Contains("VT_DIFFUSE_MAP")) {
       DiffuseMap = std::make_unique<vtDiffuseMap>();
       DiffuseMap->Texture->SetFileName(baseDir + "\\" + reader.ReadQuoted());
-      DiffuseMap->Texture->Load();
+      DiffuseMap->Texture->Load(FileName);
     }
     if (reader.Contains("VT_EFFECT")) {
       const std::string name = reader.ReadQuoted();

@@ -160,7 +160,7 @@ void vtLayerSystem::ReadLayer(vtText& reader) {
       if (!reader.Contains(kNoImage)) {
         layer.Map = std::make_unique<vtDiffuseMap>();
         layer.Map->Texture->SetFileName(layer.TextureSource);
-        layer.Map->Texture->Load();
+        layer.Map->Texture->Load(FileName);
       }
     }
     if (reader.Contains("VT_BLEND_SFACTOR")) layer.BlendSFactor = reader.ReadInt('R');

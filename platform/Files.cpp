@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace platform {
@@ -93,6 +96,32 @@ std::FILE* OpenFile(const std::string& enginePath, const char* mode) {
     return nullptr;
   }
   return std::fopen(path.c_str(), mode);
+}
+
+std::string OpenFailureText(int errorNumber) {
+  switch (errorNumber) {
+    case ENOENT:
+    case ENOTDIR:
+      return "there is no such file";
+    case EISDIR:
+      return "it is a folder";
+    case EINVAL:
+      return "it is not a regular file";
+    default:
+      return std::strerror(errorNumber);
+  }
+}
+
+std::string CanonicalPath(const std::string& enginePath) {
+  const std::string path = ResolvePath(enginePath);
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    std::string canonical(real);
+    std::free(real);
+    return canonical;
+  }
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
 }
 
 bool PathExists(const std::string& enginePath) { return Exists(ResolvePath(enginePath)); }

@@ -19,8 +19,19 @@ std::string ResolvePath(const std::string& enginePath);
 
 // fopen on the resolved path. Directories are refused; reading modes open
 // regular files only (no pipes or devices).
-// Returns nullptr on any failure; nothing is shown or logged.
+// Returns nullptr on any failure, with errno set (OpenFailureText says it
+// in words); nothing is shown or logged.
 std::FILE* OpenFile(const std::string& enginePath, const char* mode);
+
+// Why OpenFile failed, from the errno it left: "there is no such file",
+// "it is a folder", "it is not a regular file" or the system's words.
+std::string OpenFailureText(int errorNumber);
+
+// The file an engine path opens, as one absolute disk path: letter case
+// resolved as ResolvePath does, then '.', '..' and symbolic links
+// followed, so every spelling of one file gives the same string. A path
+// that leads nowhere is made absolute and normal by its text alone.
+std::string CanonicalPath(const std::string& enginePath);
 
 bool PathExists(const std::string& enginePath);
 bool IsDirectory(const std::string& enginePath);

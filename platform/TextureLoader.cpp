@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 #include <stb/stb_image.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -37,27 +38,54 @@ bool IsWidePnm(std::FILE* file) {
   return stbi_is_16_bit_from_file(file) != 0;
 }
 
+bool Refuse(std::string* whyNot, std::string reason) {
+  if (whyNot) *whyNot = std::move(reason);
+  return false;
+}
+
+std::string TooLarge(int width, int height, int maxSize) {
+  return "the picture is " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels; this OpenGL driver takes at most " + std::to_string(maxSize) + " x " + std::to_string(maxSize);
+}
+
+// Why the decoder gave no pixels; the file is rewound and read again.
+std::string DecodeFailure(std::FILE* file) {
+  unsigned char head[12] = {};
+  std::rewind(file);
+  const bool full = std::fread(head, 1, sizeof head, file) == sizeof head;
+  if (full && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0)
+    return "WebP pictures are not supported";
+  const char* reason = stbi_failure_reason();
+  if (!reason || std::strcmp(reason, "unknown image type") == 0)
+    return "not a picture in a format that loads (BMP, GIF, JPEG, PNG, PNM, PSD, TGA, HDR, PIC)";
+  return std::string("the picture cannot be decoded (") + reason + ")";
+}
+
 }  // namespace
 
 void PictureFree::operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
 
-bool DecodePicture(const std::string& enginePath, int maxSize, Picture& picture) {
+bool DecodePicture(const std::string& enginePath, int maxSize, Picture& picture, std::string* whyNot) {
   picture = Picture{};
   std::FILE* file = OpenFile(enginePath, "rb");
-  if (!file) return false;
+  if (!file) return Refuse(whyNot, OpenFailureText(errno));
   int width = 0, height = 0, channels = 0;
+  if (IsWidePnm(file)) {
+    std::fclose(file);
+    return Refuse(whyNot, "PNM pictures with 16-bit samples are not supported");
+  }
   // A larger picture would give an empty texture: refuse it by its header,
   // before a few bytes claiming a huge size are decoded into gigabytes.
-  const bool tooLarge = maxSize > 0 && stbi_info_from_file(file, &width, &height, &channels) &&
-                        (width > maxSize || height > maxSize);
-  if (IsWidePnm(file) || tooLarge) {
+  if (maxSize > 0 && stbi_info_from_file(file, &width, &height, &channels) && (width > maxSize || height > maxSize)) {
     std::fclose(file);
-    return false;
+    return Refuse(whyNot, TooLarge(width, height, maxSize));
   }
   std::unique_ptr<unsigned char, PictureFree> pixels(stbi_load_from_file(file, &width, &height, &channels, 4));
+  const std::string failure = pixels ? std::string() : DecodeFailure(file);
   std::fclose(file);
-  if (!pixels || width <= 0 || height <= 0) return false;
-  if (maxSize > 0 && (width > maxSize || height > maxSize)) return false;
+  if (!pixels) return Refuse(whyNot, failure);
+  if (width <= 0 || height <= 0) return Refuse(whyNot, "the picture has no pixels");
+  if (maxSize > 0 && (width > maxSize || height > maxSize)) return Refuse(whyNot, TooLarge(width, height, maxSize));
   FlipRows(pixels.get(), width, height);
   picture.Width = width;
   picture.Height = height;
@@ -91,10 +119,13 @@ bool UploadPicture(const Picture& picture, std::uint32_t& id) {
   return true;
 }
 
-bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id) {
+bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id, std::string* whyNot) {
   ++g_loadCount;
   Picture picture;
-  return DecodePicture(enginePath, MaxTextureSize(), picture) && UploadPicture(picture, id);
+  const int maxSize = MaxTextureSize();
+  if (!DecodePicture(enginePath, maxSize, picture, whyNot)) return false;
+  if (UploadPicture(picture, id)) return true;
+  return Refuse(whyNot, TooLarge(picture.Width, picture.Height, maxSize));
 }
 
 std::uint32_t TextureLoadCount() { return g_loadCount; }

@@ -314,7 +314,7 @@ void vtSceneASE::ReadMap(vtMap& map) {
     if (!opening && SkippedBlock()) continue;
     if (Has("*BITMAP") && !Has("*BITMAP_FILTER")) {
       map.Texture->SetFileName(Reader.ReadQuoted());
-      map.Texture->Load();
+      map.Texture->Load(FileName);
     }
     if (Has("*UVW_U_OFFSET")) map.OffsetU = Reader.ReadFloat('T');
     if (Has("*UVW_V_OFFSET")) map.OffsetV = Reader.ReadFloat('T');
