@@ -59,7 +59,10 @@ std::uint16_t DeviceBufferFrames(int rate) {
 }  // namespace
 
 AudioStream::AudioStream(std::unique_ptr<AudioDecoder> decoder)
-    : decoder_(std::move(decoder)), rate_(decoder_->Rate()), channels_(decoder_->Channels()) {}
+    : decoder_(std::move(decoder)),
+      rate_(decoder_->Rate()),
+      channels_(decoder_->Channels()),
+      endFrame_(std::max<std::int64_t>(decoder_->Frames(), 0)) {}
 
 std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice& device, const std::string& enginePath) {
   return Open(device, OpenAudioFile(enginePath));
@@ -133,8 +136,10 @@ void AudioStream::Render(std::int16_t* out, std::size_t frames) {
     if (n == 0) break;
     done += n;
   }
-  std::fill(out + done * channels_, out + frames * channels_, std::int16_t{0});
   nextFrame_ += static_cast<std::int64_t>(done);
+  if (done < frames) endFrame_ = std::min(endFrame_, nextFrame_);
+  if (muted_) done = 0;
+  std::fill(out + done * channels_, out + frames * channels_, std::int16_t{0});
   playhead_.Delivered(nextFrame_, AudioPlayhead::Clock::now());
 }
 
@@ -162,6 +167,17 @@ void AudioStream::Stop() {
 bool AudioStream::Playing() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return playing_;
+}
+
+bool AudioStream::AtEnd() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::int64_t frame = playing_ ? playhead_.Estimate(AudioPlayhead::Clock::now()) : nextFrame_;
+  return frame >= endFrame_;
+}
+
+void AudioStream::SetMuted(bool muted) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  muted_ = muted;
 }
 
 std::uint64_t AudioStream::Position() const {

@@ -78,6 +78,13 @@ class AudioStream {
   void Play();  // continues from the current position
   void Stop();  // the position stays at what was heard last
   bool Playing() const;
+  // True once the music has been heard to its end (stopped: the next Play
+  // would start at the end), also when the file ends before the length it
+  // claims. A SetPosition back into the music ends it.
+  bool AtEnd() const;
+  // Muted, the output is silence while decoding, positions and the clock
+  // go on exactly as when heard.
+  void SetMuted(bool muted);
 
   // While playing, the estimate of what is heard: smooth and monotonic
   // between seeks. Stopped: the frame the next Play starts with.
@@ -107,7 +114,9 @@ class AudioStream {
   std::uint32_t output_ = 0;  // SDL device id
   std::int64_t deviceFrames_ = 0;
   std::int64_t nextFrame_ = 0;  // the decoder's next frame
+  std::int64_t endFrame_ = 0;   // the music's length, or where decoding ran dry
   bool playing_ = false;
+  bool muted_ = false;
   mutable AudioPlayhead playhead_{1, 0};
 };
 

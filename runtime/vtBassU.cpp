@@ -35,6 +35,7 @@ void vtBass::LoadMusic(const std::string& name) {
   FileName = WorkDir() + "\\" + name;
   stream_ = platform::AudioStream::Open(*device_, FileName);
   if (!stream_) return;
+  stream_->SetMuted(muted_);
   Stream = NewStreamHandle();
   Loaded = true;
 }
@@ -59,4 +60,15 @@ double vtBass::Bytes2Seconds(std::uint64_t bytes) const {
 
 std::uint64_t vtBass::Seconds2Bytes(double seconds) const {
   return stream_ ? stream_->Seconds2Bytes(seconds) : 0;
+}
+
+bool vtBass::Playing() const { return stream_ && stream_->Playing(); }
+
+std::uint64_t vtBass::LengthBytes() const { return stream_ ? stream_->LengthBytes() : 0; }
+
+bool vtBass::AtEnd() const { return stream_ && stream_->AtEnd(); }
+
+void vtBass::SetMuted(bool muted) {
+  muted_ = muted;
+  if (stream_) stream_->SetMuted(muted);
 }

@@ -42,8 +42,16 @@ class vtBass {
   double Bytes2Seconds(std::uint64_t bytes) const;
   std::uint64_t Seconds2Bytes(double seconds) const;  // whole frames
   void Stop();  // stops output, keeps the position
+  bool Playing() const;  // started and not stopped (also at the end)
+  std::uint64_t LengthBytes() const;  // 0 without a stream
+  // The music has been heard to its end (false without a stream).
+  bool AtEnd() const;
+  // No sound is heard from this and every later music; positions and the
+  // music clock run as with sound. Main thread.
+  void SetMuted(bool muted);
 
  private:
   std::unique_ptr<platform::AudioDevice> device_;  // declared first: freed last
   std::unique_ptr<platform::AudioStream> stream_;
+  bool muted_ = false;
 };

@@ -52,6 +52,8 @@ constexpr float kChartLeft = 12.0f;
 constexpr float kChartWidth = 1000.0f;
 constexpr float kChartTop = 756.0f;
 constexpr float kRowHeight = 10.0f;
+constexpr float kChartScreenWidth = 1024.0f;
+constexpr float kChartScreenHeight = 768.0f;
 
 float ChartX(float time, float span) { return time / span * kChartWidth + kChartLeft; }
 
@@ -238,6 +240,7 @@ void vtDemoSystem::Init() {
   BuildTimelineList();
   Music->Play();
   StartTick = platform::TimeGetTime();
+  lastTime_ = 0;
 }
 
 // The one place where an item's malformed or unreadable file is reported:
@@ -259,7 +262,12 @@ void vtDemoSystem::LoadItem(vtRenderItem& item) {
 bool vtDemoSystem::DrawFrame() {
   if (Items.empty()) return true;
   UpdateClock();
-  if (CurrentTime > DemoEndTime) return false;
+  WrapLoop();
+  if (CurrentTime > DemoEndTime) {
+    if (!LoopDemo) return false;
+    SeekTo(0);
+    if (CurrentTime > DemoEndTime) return false;
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -295,20 +303,27 @@ void vtDemoSystem::SetManualTime(float ms) {
 }
 
 float vtDemoSystem::ClockReading() const {
-  switch (ClockSource()) {
-    case vtClockSource::Music:
-      return static_cast<float>(Music->Bytes2Seconds(Music->GetPosition()) * 1000.0);
-    case vtClockSource::Manual:
-      return manualTime_;
-    case vtClockSource::System:
-      break;
-  }
+  if (ClockSource() == vtClockSource::Manual) return manualTime_;
+  if (timerClock_) return TimerReading();
+  if (ClockSource() == vtClockSource::Music)
+    return static_cast<float>(Music->Bytes2Seconds(Music->GetPosition()) * 1000.0);
   // Signed difference: right across the timer's wrap-around and below zero.
   return static_cast<float>(static_cast<std::int32_t>(platform::TimeGetTime() - StartTick));
 }
 
+float vtDemoSystem::TimerReading() const {
+  const auto elapsed = static_cast<std::int32_t>(platform::TimeGetTime() - timerTick_);
+  return timerBase_ + static_cast<float>(elapsed) * speed_;
+}
+
+float vtDemoSystem::TimeNow() const { return Running ? ClockReading() : PausedAt; }
+
 void vtDemoSystem::UpdateClock() {
-  if (Running) CurrentTime = ClockReading();
+  if (!Running) return;
+  CurrentTime = ClockReading();
+  // Music shorter than the demo: the time goes on where the music ended.
+  if (ClockSource() == vtClockSource::Music && !timerClock_ && Music->AtEnd())
+    StartTimerClock(CurrentTime);
 }
 
 // Moves the system or manual clock; while paused the paused time moves
@@ -341,6 +356,10 @@ void vtDemoSystem::MoveMusic(float deltaMs) {
 // the demo time never falls below minus one step.
 void vtDemoSystem::SeekBackward(std::int32_t step) {
   const float delta = -static_cast<float>(step);
+  if (timerClock_) {
+    SeekTo(TimeNow() + delta);
+    return;
+  }
   if (ClockSource() == vtClockSource::Music) {
     MoveMusic(delta);
     return;
@@ -352,8 +371,17 @@ void vtDemoSystem::SeekBackward(std::int32_t step) {
 
 void vtDemoSystem::SeekForward(std::int32_t step) {
   const float delta = static_cast<float>(step);
+  if (timerClock_) {
+    SeekTo(TimeNow() + delta);
+    return;
+  }
   if (ClockSource() == vtClockSource::Music) {
-    MoveMusic(delta);
+    // Past the end of music shorter than the demo the demo goes on.
+    const float target = TimeNow() + delta;
+    if (target >= MusicLengthMs() && MusicLengthMs() < DemoEndTime)
+      SeekTo(target);
+    else
+      MoveMusic(delta);
     return;
   }
   if (CurrentTime >= DemoEndTime) return;
@@ -362,7 +390,8 @@ void vtDemoSystem::SeekForward(std::int32_t step) {
 }
 
 void vtDemoSystem::Pause() {
-  if (ClockSource() == vtClockSource::Music) {
+  paused_ = true;
+  if (ClockSource() == vtClockSource::Music && !timerClock_) {
     Music->Stop();  // the clock stands still with the position
     return;
   }
@@ -374,17 +403,115 @@ void vtDemoSystem::Pause() {
 }
 
 void vtDemoSystem::Resume() {
-  if (ClockSource() == vtClockSource::Music) {
+  paused_ = false;
+  if (ClockSource() == vtClockSource::Music && !timerClock_) {
     Music->Play();
     return;
   }
   if (Running) return;
   Running = true;
-  if (ClockSource() == vtClockSource::Manual)
-    manualTime_ = PausedAt;
-  else
-    StartTick = platform::TimeGetTime() - static_cast<std::uint32_t>(static_cast<std::int32_t>(PausedAt));
-  if (Music->Stream != 0) Music->Play();
+  SetClockTo(PausedAt);
+  if (Music->Stream != 0 && speed_ == 1) Music->Play();
+}
+
+// ---------------------------------------------------------------- time control
+
+float vtDemoSystem::MusicLengthMs() const {
+  if (Music->Stream == 0) return 0;
+  return static_cast<float>(Music->Bytes2Seconds(Music->LengthBytes()) * 1000.0);
+}
+
+// The music's position := ms, or its end when ms lies past it.
+void vtDemoSystem::PlaceMusic(float ms) {
+  if (Music->Stream == 0) return;
+  const std::uint64_t bytes = Music->Seconds2Bytes(std::max(0.0f, ms) / 1000.0);
+  Music->SetPosition(std::min(bytes, Music->LengthBytes()));
+}
+
+// The running (or paused) system, manual or timer clock reads ms next.
+void vtDemoSystem::SetClockTo(float ms) {
+  if (!Running) {
+    PausedAt = ms;
+  } else if (ClockSource() == vtClockSource::Manual) {
+    manualTime_ = ms;
+  } else if (timerClock_) {
+    timerBase_ = ms;
+    timerTick_ = platform::TimeGetTime();
+  } else {
+    StartTick = platform::TimeGetTime() - static_cast<std::uint32_t>(static_cast<std::int32_t>(ms));
+  }
+}
+
+void vtDemoSystem::StartTimerClock(float from) {
+  // The music clock pauses by its stopped music; the timer by Running.
+  if (!timerClock_ && paused_) Running = false;
+  timerClock_ = true;
+  SetClockTo(from);
+  CurrentTime = from;
+}
+
+void vtDemoSystem::ReturnToMusicClock() {
+  timerClock_ = false;
+  Running = true;
+  if (!paused_) Music->Play();
+}
+
+void vtDemoSystem::MoveTimeTo(float ms) {
+  PlaceMusic(ms);
+  const bool musicClock = ClockSource() == vtClockSource::Music && speed_ == 1;
+  if (musicClock && ms < MusicLengthMs()) {
+    if (timerClock_) ReturnToMusicClock();  // the position set above is the time
+  } else if (musicClock || timerClock_) {
+    StartTimerClock(ms);
+  } else {
+    SetClockTo(ms);
+  }
+  CurrentTime = ms;
+  lastTime_ = ms;
+}
+
+void vtDemoSystem::SeekTo(float ms) { MoveTimeTo(std::clamp(ms, 0.0f, std::max(0.0f, DemoEndTime))); }
+
+void vtDemoSystem::SetSpeed(float rate) {
+  if (!(rate > 0) || rate == speed_) return;
+  if (ClockSource() == vtClockSource::Manual) {
+    speed_ = rate;
+    return;
+  }
+  const float now = TimeNow();
+  const bool fromOne = speed_ == 1;
+  if (fromOne && Music->Stream != 0) Music->Stop();  // silent at any other rate
+  if (rate != 1) {
+    StartTimerClock(now);  // anchored at the old rate's reading
+    speed_ = rate;
+    return;
+  }
+  speed_ = 1;
+  if (ClockSource() == vtClockSource::System) {
+    timerClock_ = false;
+    MoveTimeTo(now);
+    if (!paused_ && Music->Stream != 0) Music->Play();
+  } else {
+    MoveTimeTo(now);  // back to the music clock (which plays) unless past the music
+  }
+}
+
+void vtDemoSystem::SetLoopStart(float ms) {
+  loop_.HasStart = true;
+  loop_.Start = ms;
+}
+
+void vtDemoSystem::SetLoopEnd(float ms) {
+  loop_.HasEnd = true;
+  loop_.End = ms;
+}
+
+void vtDemoSystem::ClearLoop() { loop_ = vtLoopSpan(); }
+
+void vtDemoSystem::WrapLoop() {
+  const float previous = lastTime_;
+  lastTime_ = CurrentTime;
+  if (loop_.Active() && previous <= loop_.End && CurrentTime > loop_.End) SeekTo(loop_.Start);
 }
 
 std::int32_t vtDemoSystem::CalcFps(float) {
@@ -410,6 +537,15 @@ float vtDemoSystem::ChartSpan() const {
   return latest > 0 ? latest : 1.0f;
 }
 
+bool vtDemoSystem::ChartTimeAt(float fx, float fy, float& ms) const {
+  const float x = fx * kChartScreenWidth;
+  const float y = (1.0f - fy) * kChartScreenHeight;
+  const float span = ChartSpan();
+  ms = std::clamp((x - kChartLeft) / kChartWidth, 0.0f, 1.0f) * span;
+  const float bottom = kChartTop - kRowHeight * static_cast<float>(Items.size());
+  return x >= kChartLeft && x <= kChartLeft + kChartWidth && y <= kChartTop && y >= bottom;
+}
+
 void vtDemoSystem::BuildTimelineList() {
   vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
   TimelineList = glGenLists(1);
@@ -419,7 +555,7 @@ void vtDemoSystem::BuildTimelineList() {
 }
 
 void vtDemoSystem::BuildTimeline() {
-  GlobalFunc->Begin2D(1024, 768);  // ended by DrawTimeline
+  GlobalFunc->Begin2D(kChartScreenWidth, kChartScreenHeight);  // ended by DrawTimeline
   glEnable(GL_BLEND);
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);

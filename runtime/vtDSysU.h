@@ -35,6 +35,13 @@ class vtConfigData {
 // themselves (tests, the offscreen renderer) switch to Manual.
 enum class vtClockSource { System, Music, Manual };
 
+// A span of demo time that playback repeats (the [ and ] keys).
+struct vtLoopSpan {
+  bool HasStart = false, HasEnd = false;
+  float Start = 0, End = 0;  // ms
+  bool Active() const { return HasStart && HasEnd && Start < End; }
+};
+
 class vtDemoSystem {
  public:
   vtDemoSystem();
@@ -79,10 +86,45 @@ class vtDemoSystem {
   // One frame; false once the demo time is past DemoEndTime.
   bool DrawFrame();
 
+  // Relative seeks (the arrow keys). On the system clock the time may go
+  // one step below 0 and stops at the end time; on the music clock the
+  // music moves and the clock follows. Past the music's end (see
+  // UpdateClock) and at speeds other than 1 they seek with SeekTo.
   void SeekBackward(std::int32_t step);  // ms
   void SeekForward(std::int32_t step);   // ms
   void Pause();
   void Resume();
+
+  // ---- Time control for authors: main thread only, after Init. Every
+  // control moves picture and music together through SeekTo. Unused, they
+  // change nothing: the clock behaves as the rest of this header says.
+
+  // The demo time := ms clamped to 0..DemoEndTime, now (CurrentTime) and
+  // for the next frame, on whatever clock runs; while paused the paused
+  // time moves. The music goes to the same time, or to its end when ms
+  // lies past it (with VT_BASS_TIMER the system timer then goes on from
+  // ms, as after the music's end).
+  void SeekTo(float ms);
+  // Playback rate (the keys use 0.25, 0.5, 1 and 2; rates <= 0 are
+  // ignored). At any rate but 1 the music is silent and the demo time runs
+  // on the system timer at that rate; back at 1 the music plays on from the
+  // current demo time. The manual clock ignores the rate.
+  void SetSpeed(float rate);
+  float Speed() const { return speed_; }
+  // The loop span. With both ends set and start < end, a frame whose time
+  // has passed the end since the last frame (playing or a relative seek;
+  // not a SeekTo) goes on at the start, music too.
+  void SetLoopStart(float ms);
+  void SetLoopEnd(float ms);
+  void ClearLoop();
+  const vtLoopSpan& Loop() const { return loop_; }
+  bool LoopDemo = false;  // past the end time start again at 0 instead of ending
+  bool Paused() const { return paused_; }  // between Pause and Resume
+  // The demo time under a point of the window, given as fractions of its
+  // width and height from the top left: the timeline chart's 1024 x 768
+  // units span the window. ms is the time at x, clamped to 0..the chart's
+  // span; the result tells whether the point lies on the chart's rows.
+  bool ChartTimeAt(float fx, float fy, float& ms) const;
 
   std::int32_t CalcFps(float currentTime);
   void BuildTimeline();
@@ -93,7 +135,10 @@ class vtDemoSystem {
   // SetManualTime switches to the manual clock and sets its reading.
   vtClockSource ClockSource() const;
   void SetManualTime(float ms);
-  void UpdateClock();  // CurrentTime := the clock's reading (while Running)
+  // CurrentTime := the clock's reading (while Running). On the music clock,
+  // once the music has played to its end the time goes on from there on
+  // the system timer, until a seek goes back into the music.
+  void UpdateClock();
 
  private:
   void ReadTopLevelLine();
@@ -106,10 +151,28 @@ class vtDemoSystem {
   void MoveClock(float deltaMs);
   void MoveMusic(float deltaMs);
   float ChartSpan() const;
+  float TimeNow() const;  // the live reading, or the paused time
+  float TimerReading() const;
+  float MusicLengthMs() const;
+  void PlaceMusic(float ms);
+  void MoveTimeTo(float ms);
+  void SetClockTo(float ms);
+  void StartTimerClock(float from);
+  void ReturnToMusicClock();
+  void WrapLoop();
 
   vtType currentType_ = vt_NONE;  // carried from channel to channel
   bool manualClock_ = false;
   float manualTime_ = 0;
+  // The system timer at speed_ from timerBase_ at timerTick_ drives the
+  // time at speeds other than 1 and after the music's end.
+  bool timerClock_ = false;
+  float timerBase_ = 0;
+  std::uint32_t timerTick_ = 0;
+  float speed_ = 1;
+  bool paused_ = false;
+  vtLoopSpan loop_;
+  float lastTime_ = 0;  // the previous frame's time, or the last SeekTo's
   std::string titleText_;  // the debug title, kept to reuse its buffer
 };
 
