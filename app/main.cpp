@@ -1,8 +1,29 @@
-// The demo player: plays data\tunnel_test.vds from the working directory.
+// The demo player: plays data\tunnel_test.vds of the folder named on the
+// command line, or of the working directory.
+#include <cstdio>
+#include <string>
+
 #include "app/vtMainU.h"
+#include "app/vtOptionsU.h"
 #include "runtime/vtStartU.h"
 
-int main() {
+int main(int argc, char** argv) {
+  vtPlayerOptions options;
+  std::string error;
+  if (!ParsePlayerOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "vortane: %s\n\n%s", error.c_str(), kPlayerUsage);
+    return 2;
+  }
+  if (options.Help || options.Version) {
+    std::fputs(options.Help ? kPlayerUsage : kPlayerVersion, stdout);
+    if (!options.Help) std::fputs("\n", stdout);
+    return 0;
+  }
+  // Before the program objects: GlobalFunc takes the working directory.
+  if (!options.DemoDir.empty() && !EnterDemoFolder(options.DemoDir, kDemoScript, error)) {
+    std::fprintf(stderr, "vortane: %s\n", error.c_str());
+    return 1;
+  }
   CreateProgramObjects();
-  return RunProgram();
+  return RunProgram(options);
 }

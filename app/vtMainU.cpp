@@ -1,20 +1,29 @@
 #include "app/vtMainU.h"
 
+#include <chrono>
+
 #include "app/vtWindowU.h"
 #include "platform/Clock.h"
 #include "platform/Present.h"
 #include "runtime/vtDSysU.h"
+#include "runtime/vtOverlayU.h"
 
 namespace {
 
 // Keeps a minimised window from spinning a whole core.
 constexpr std::uint32_t kMinimisedNapMs = 10;
 
-// The demo system as the idle pass drives it.
+// The demo system as the idle pass drives it, with the time overlay drawn
+// over its frames.
 class vtDemoLoopTarget : public vtLoopTarget {
  public:
-  explicit vtDemoLoopTarget(vtDemoSystem& demo) : demo_(demo) {}
-  bool DrawFrame() override { return demo_.DrawFrame(); }
+  vtDemoLoopTarget(vtDemoSystem& demo, bool live) : demo_(demo), live_(live) {}
+  bool DrawFrame() override {
+    RecordFrameTime();
+    if (!demo_.DrawFrame()) return false;
+    if (overlayShown_) overlay_.Draw({demo_.CurrentTime, demo_.Speed(), demo_.Loop(), demo_.Paused()});
+    return true;
+  }
   bool CursorMode() const override { return demo_.CursorMode; }
   bool SpaceStop() const override { return demo_.SpaceStop; }
   void SeekBackward(int step) override { demo_.SeekBackward(step); }
@@ -24,8 +33,36 @@ class vtDemoLoopTarget : public vtLoopTarget {
   void Resume() override { demo_.Resume(); }
   void SwapBuffers() override { platform::SwapWindowBuffers(); }
 
+  bool LiveMode() const override { return live_; }
+  float Time() const override { return demo_.CurrentTime; }
+  float EndTime() const override { return demo_.DemoEndTime; }
+  void SeekTo(float ms) override { demo_.SeekTo(ms); }
+  float Speed() const override { return demo_.Speed(); }
+  void SetSpeed(float rate) override { demo_.SetSpeed(rate); }
+  void SetLoopStart() override { demo_.SetLoopStart(demo_.CurrentTime); }
+  void SetLoopEnd() override { demo_.SetLoopEnd(demo_.CurrentTime); }
+  void ClearLoop() override { demo_.ClearLoop(); }
+  void ToggleOverlay() override { overlayShown_ = !overlayShown_; }
+  bool TimelineShown() const override { return demo_.ShowTimeline; }
+  bool ChartTimeAt(float fx, float fy, float& ms) const override { return demo_.ChartTimeAt(fx, fy, ms); }
+
  private:
+  // The time from the previous frame's start to this one's: drawing, the
+  // overlay and the swap (with its wait for the display).
+  void RecordFrameTime() {
+    const auto now = std::chrono::steady_clock::now();
+    if (haveLastFrame_)
+      overlay_.RecordFrameTime(std::chrono::duration<float, std::milli>(now - lastFrame_).count());
+    lastFrame_ = now;
+    haveLastFrame_ = true;
+  }
+
   vtDemoSystem& demo_;
+  bool live_;
+  bool overlayShown_ = false;
+  vtTimeOverlay overlay_;
+  std::chrono::steady_clock::time_point lastFrame_;
+  bool haveLastFrame_ = false;
 };
 
 }  // namespace
@@ -42,21 +79,26 @@ void RunMessageLoop(vtLoopTarget& target) {
         WindowProc(event);
       continue;
     }
-    done = IdlePass(target, Keys, KeyPresses, Active, paused);
+    done = IdlePass(target, Keys, KeyPresses, Active, paused, &Mouse);
     if (!done && !Active) platform::SleepMilliseconds(kMinimisedNapMs);
   }
 }
 
-int RunProgram() {
+int RunProgram(const vtPlayerOptions& options) {
   DemoSystem = std::make_unique<vtDemoSystem>();
+  DemoSystem->Music->SetMuted(options.Mute);
   DemoSystem->LoadScript(kDemoScript);
   // The demo system has reported a malformed script; a half-read demo is
   // not worth a window.
   if (!DemoSystem->ScriptError.empty()) return 1;
+  ApplyWindowOptions(options, *DemoSystem);
+  DemoSystem->LoopDemo = options.Loop;
   if (!OpenGlWindow(*DemoSystem->Config)) return FullScreenDeclined ? 0 : 1;
+  if (!options.VerticalSync) platform::RequestVerticalSync(false);
   ActivateGlWindow(*DemoSystem->Config);
   DemoSystem->Init();
-  vtDemoLoopTarget target(*DemoSystem);
+  if (options.StartMs > 0) DemoSystem->SeekTo(options.StartMs);
+  vtDemoLoopTarget target(*DemoSystem, options.Live);
   RunMessageLoop(target);
   CloseGlWindow();
   return 0;

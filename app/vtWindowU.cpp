@@ -9,6 +9,7 @@
 
 vtKeyState Keys = {};
 vtKeyState KeyPresses = {};
+vtMouseState Mouse;
 bool Active = true;
 bool FullScreen = false;
 bool FullScreenDeclined = false;
@@ -124,6 +125,22 @@ void CloseGlWindow() {
   // as leaks nobody can trace.
 }
 
+namespace {
+
+void TrackMouse(const platform::WindowEvent& event) {
+  using platform::WindowEventKind;
+  if (event.Width > 0 && event.Height > 0) {
+    Mouse.X = static_cast<float>(event.X) / static_cast<float>(event.Width);
+    Mouse.Y = static_cast<float>(event.Y) / static_cast<float>(event.Height);
+  }
+  const bool left = event.Button == platform::MouseButton::Left;
+  if (event.Kind == WindowEventKind::MouseDown && left) Mouse.LeftDown = Mouse.LeftPressed = true;
+  if (event.Kind == WindowEventKind::MouseUp && left) Mouse.LeftDown = false;
+  if (event.Kind == WindowEventKind::MouseMove) Mouse.Moved = true;
+}
+
+}  // namespace
+
 void WindowProc(const platform::WindowEvent& event) {
   using platform::WindowEventKind;
   bool validKey = event.Key > 0 && event.Key < static_cast<int>(kKeyCount);
@@ -136,6 +153,9 @@ void WindowProc(const platform::WindowEvent& event) {
     case WindowEventKind::Restored: Active = true; break;
     case WindowEventKind::Resized: ResizeViewport(event.Width, event.Height); break;
     case WindowEventKind::Close: platform::PostQuit(); break;
+    case WindowEventKind::MouseDown:
+    case WindowEventKind::MouseUp:
+    case WindowEventKind::MouseMove: TrackMouse(event); break;
     default: break;
   }
 }

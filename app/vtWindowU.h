@@ -13,6 +13,7 @@ class vtConfigData;
 
 extern vtKeyState Keys;  // true while a key is down (virtual-key codes)
 extern vtKeyState KeyPresses;  // key-downs the loop has not acted on yet
+extern vtMouseState Mouse;     // the left button and the pointer
 extern bool Active;      // false while the window is minimised
 extern bool FullScreen;  // the configured choice, cleared when refused
 extern bool FullScreenDeclined;  // the user chose to end rather than go windowed
@@ -27,7 +28,8 @@ bool ActivateGlWindow(const vtConfigData& config);
 // Undoes OpenGlWindow, reporting each failed release.
 void CloseGlWindow();
 // Handles one window event (everything but the quit event). A resize
-// follows the client size with the viewport only (ResizeViewport).
+// follows the client size with the viewport only (ResizeViewport); mouse
+// events update Mouse.
 void WindowProc(const platform::WindowEvent& event);
 
 // The message texts of the window's failures.

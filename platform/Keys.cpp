@@ -51,6 +51,12 @@ int NamedKey(std::int32_t key) {
     case SDLK_DELETE: return vk::Delete;
     case SDLK_NUMLOCKCLEAR: return vk::NumLock;
     case SDLK_SCROLLLOCK: return vk::Scroll;
+    case SDLK_EQUALS: return vk::OemPlus;  // the key with = and +
+    case SDLK_COMMA: return vk::OemComma;
+    case SDLK_MINUS: return vk::OemMinus;
+    case SDLK_PERIOD: return vk::OemPeriod;
+    case SDLK_LEFTBRACKET: return vk::Oem4;
+    case SDLK_RIGHTBRACKET: return vk::Oem6;
     default: return FunctionKey(key);
   }
 }

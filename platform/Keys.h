@@ -13,8 +13,9 @@ inline constexpr int Back = 0x08, Tab = 0x09, Return = 0x0D, Shift = 0x10, Contr
                      Prior = 0x21, Next = 0x22, End = 0x23, Home = 0x24, Left = 0x25, Up = 0x26,
                      Right = 0x27, Down = 0x28, Snapshot = 0x2C, Insert = 0x2D, Delete = 0x2E,
                      Numpad0 = 0x60, Numpad9 = 0x69, Multiply = 0x6A, Add = 0x6B, Subtract = 0x6D,
-                     Decimal = 0x6E, Divide = 0x6F, F1 = 0x70, F24 = 0x87, NumLock = 0x90,
-                     Scroll = 0x91;
+                     Decimal = 0x6E, Divide = 0x6F, F1 = 0x70, F2 = 0x71, F24 = 0x87, NumLock = 0x90,
+                     Scroll = 0x91, OemPlus = 0xBB, OemComma = 0xBC, OemMinus = 0xBD,
+                     OemPeriod = 0xBE, Oem4 = 0xDB /* [ */, Oem6 = 0xDD /* ] */;
 }  // namespace vk
 
 // The virtual-key code of an SDL key event (its SDL_Keycode and

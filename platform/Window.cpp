@@ -99,6 +99,23 @@ bool TranslateWindowEvent(const SDL_WindowEvent& in, WindowEvent& out) {
   }
 }
 
+MouseButton ButtonOf(Uint8 button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT: return MouseButton::Left;
+    case SDL_BUTTON_MIDDLE: return MouseButton::Middle;
+    case SDL_BUTTON_RIGHT: return MouseButton::Right;
+    default: return MouseButton::Other;
+  }
+}
+
+void TranslateMouse(WindowEventKind kind, Uint32 windowId, int x, int y, WindowEvent& out) {
+  out.Kind = kind;
+  out.X = x;
+  out.Y = y;
+  SDL_Window* window = SDL_GetWindowFromID(windowId);
+  if (window) SDL_GetWindowSize(window, &out.Width, &out.Height);
+}
+
 void Translate(const SDL_Event& in, WindowEvent& out) {
   out = WindowEvent{};
   switch (in.type) {
@@ -109,6 +126,15 @@ void Translate(const SDL_Event& in, WindowEvent& out) {
       out.Key = VirtualKeyFromSdl(in.key.keysym.sym, in.key.keysym.scancode);
       break;
     case SDL_WINDOWEVENT: TranslateWindowEvent(in.window, out); break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      TranslateMouse(in.type == SDL_MOUSEBUTTONDOWN ? WindowEventKind::MouseDown : WindowEventKind::MouseUp,
+                     in.button.windowID, in.button.x, in.button.y, out);
+      out.Button = ButtonOf(in.button.button);
+      break;
+    case SDL_MOUSEMOTION:
+      TranslateMouse(WindowEventKind::MouseMove, in.motion.windowID, in.motion.x, in.motion.y, out);
+      break;
     default: break;
   }
 }
@@ -216,7 +242,8 @@ void GlWindow::ClientSize(int& width, int& height) const {
   if (window_) SDL_GL_GetDrawableSize(AsWindow(window_), &width, &height);
 }
 
-bool RequestVerticalSync() {
+bool RequestVerticalSync(bool on) {
+  if (!on) return SDL_GL_SetSwapInterval(0) == 0;
   if (SDL_GL_SetSwapInterval(1) == 0) return true;
   SDL_GL_SetSwapInterval(0);
   return false;

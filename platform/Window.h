@@ -77,15 +77,24 @@ class GlWindow {
 };
 
 // Asks for vertical sync; false when the driver refuses it (buffer swaps
-// then do not wait for the display).
-bool RequestVerticalSync();
+// then do not wait for the display). With on false, asks for swaps that
+// never wait (for measuring); false when the driver refuses that.
+bool RequestVerticalSync(bool on = true);
 
-enum class WindowEventKind { Other, Quit, Close, KeyDown, KeyUp, Minimised, Restored, Resized };
+enum class WindowEventKind {
+  Other, Quit, Close, KeyDown, KeyUp, Minimised, Restored, Resized, MouseDown, MouseUp, MouseMove
+};
+
+enum class MouseButton { None, Left, Middle, Right, Other };
 
 struct WindowEvent {
   WindowEventKind Kind = WindowEventKind::Other;
   int Key = 0;  // KeyDown/KeyUp: the virtual-key code (platform/Keys.h), 0 if none
-  int Width = 0, Height = 0;  // Resized: the new drawable size in pixels
+  // Resized: the new drawable size in pixels. Mouse events: the window's
+  // size in the units of X and Y (which may differ from drawable pixels).
+  int Width = 0, Height = 0;
+  MouseButton Button = MouseButton::None;  // MouseDown/MouseUp
+  int X = 0, Y = 0;  // mouse events: the pointer, from the window's top left
 };
 
 // Takes one pending event without waiting; false when none is pending.

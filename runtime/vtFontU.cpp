@@ -44,11 +44,21 @@ void vtFont::Build(void*) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
-void vtFont::Print(const std::string& text) const {
-  std::string printable;
-  for (unsigned char c : text)
-    if (c >= kFirstChar && c < kFirstChar + kCharCount) printable.push_back(static_cast<char>(c));
-  if (printable.empty() || ListBase == 0) return;
-  glListBase(ListBase - kFirstChar);
-  glCallLists(static_cast<GLsizei>(printable.size()), GL_UNSIGNED_BYTE, printable.data());
+void vtFont::Print(const std::string& text) const { Print(text.data(), text.size()); }
+
+// One call per run of printable characters: nothing is copied.
+void vtFont::Print(const char* text, std::size_t length) const {
+  if (ListBase == 0) return;
+  bool baseSet = false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= length; ++i) {
+    const auto c = i < length ? static_cast<unsigned char>(text[i]) : 0u;
+    if (c >= kFirstChar && c < kFirstChar + kCharCount) continue;
+    if (i > start) {
+      if (!baseSet) glListBase(ListBase - kFirstChar);
+      baseSet = true;
+      glCallLists(static_cast<GLsizei>(i - start), GL_UNSIGNED_BYTE, text + start);
+    }
+    start = i + 1;
+  }
 }

@@ -2,6 +2,7 @@
 // so text is drawn into the GL picture with one list call per character.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,8 +16,9 @@ class vtFont {
   // Without a usable font the lists stay empty and a warning goes to stderr.
   void Build(void* dc);
   // Draws the text at the current raster position. Only the characters
-  // 32..127 have lists; other bytes draw nothing.
+  // 32..127 have lists; other bytes draw nothing. Allocates nothing.
   void Print(const std::string& text) const;
+  void Print(const char* text, std::size_t length) const;
 };
 
 extern std::unique_ptr<vtFont> GlobalFont;

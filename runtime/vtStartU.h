@@ -3,9 +3,21 @@
 // window has once it is activated.
 #pragma once
 
+#include <string>
+
 // GlobalFunc (captures the working directory), GlobalFont, GlobalLog,
 // GlobalStore, in this order.
 void CreateProgramObjects();
+
+// Makes dir (a path of this system, not an engine path) the working
+// directory, so the program works from it exactly as if started there.
+// False, with a one-line message naming the folder and what is missing,
+// when dir does not exist, is no folder, cannot be entered or holds no
+// readable scriptPath (an engine path relative to dir, letter case resolved
+// as for every engine path); the working directory is then unchanged. Call
+// before CreateProgramObjects, which captures the working directory. Main
+// thread: the working directory is the whole process's.
+bool EnterDemoFolder(const std::string& dir, const std::string& scriptPath, std::string& error);
 
 // The viewport follows the client size (a height of 0 counts as 1); the
 // projection stays the start-up one, so a resized window still shows the

@@ -1,4 +1,5 @@
 #include "app/vtLoopU.h"
+#include "platform/Keys.h"
 
 #include <gtest/gtest.h>
 
@@ -27,18 +28,42 @@ class RecordingTarget : public vtLoopTarget {
   void Pause() override { calls.push_back("pause"); }
   void Resume() override { calls.push_back("resume"); }
   void SwapBuffers() override { calls.push_back("swap"); }
+
+  bool live = false;
+  bool timelineShown = false;
+  float time = 0;
+  float speed = 1;
+  bool LiveMode() const override { return live; }
+  float Time() const override { return time; }
+  float EndTime() const override { return 60000; }
+  void SeekTo(float ms) override { calls.push_back("seek " + std::to_string(ms)); }
+  float Speed() const override { return speed; }
+  void SetSpeed(float rate) override { calls.push_back("speed " + std::to_string(rate)); }
+  void SetLoopStart() override { calls.push_back("loop start"); }
+  void SetLoopEnd() override { calls.push_back("loop end"); }
+  void ClearLoop() override { calls.push_back("loop clear"); }
+  void ToggleOverlay() override { calls.push_back("overlay"); }
+  bool TimelineShown() const override { return timelineShown; }
+  // The chart: x is the time (0..1 over 10 s), its rows are y < 0.5.
+  bool ChartTimeAt(float fx, float fy, float& ms) const override {
+    ms = fx * 10000;
+    return fy < 0.5f;
+  }
 };
+
+std::string Seek(float ms) { return "seek " + std::to_string(ms); }
 
 using Calls = std::vector<std::string>;
 
 class IdlePassTest : public ::testing::Test {
  protected:
-  bool Pass(bool active = true) { return IdlePass(target, down, presses, active, paused); }
+  bool Pass(bool active = true) { return IdlePass(target, down, presses, active, paused, &mouse); }
 
   RecordingTarget target;
   vtKeyState down = {};
   vtKeyState presses = {};  // key-downs not acted on yet
   bool paused = false;
+  vtMouseState mouse;
 };
 
 TEST_F(IdlePassTest, DrawsAndSwapsWhileTheDemoRuns) {
@@ -137,6 +162,84 @@ TEST_F(IdlePassTest, KeysAreHandledWhileMinimised) {
   presses[0x27] = presses[0x20] = true;
   Pass(false);
   EXPECT_EQ(target.calls, (Calls{"forward 100", "pause", "swap"}));
+}
+
+namespace vk = platform::vk;
+
+TEST_F(IdlePassTest, TimeKeysWorkWithCursorModeOrLiveModeOnly) {
+  const int keys[] = {vk::Home, vk::End, vk::Oem4, vk::Oem6, vk::Back, vk::OemMinus, vk::OemPlus, vk::F2};
+  for (int key : keys) presses[key] = true;
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "swap"}));
+  for (bool live : {false, true}) {
+    target.cursorMode = !live;
+    target.live = live;
+    for (int key : keys) presses[key] = true;
+    target.calls.clear();
+    Pass();
+    EXPECT_EQ(target.calls, (Calls{"draw", Seek(0), Seek(55000), "loop start", "loop end", "loop clear",
+                                   "speed 0.500000", "speed 2.000000", "overlay", "swap"}));
+  }
+}
+
+TEST_F(IdlePassTest, LiveModeAlsoEnablesThePartsKeys) {
+  target.live = true;
+  presses[vk::Left] = presses['I'] = presses[vk::Space] = true;
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "back 100", "timeline", "pause", "swap"}));
+}
+
+TEST_F(IdlePassTest, FrameStepsOnlyWhilePaused) {
+  target.cursorMode = target.spaceStop = true;
+  target.time = 1000;
+  presses[vk::OemComma] = presses[vk::OemPeriod] = true;
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "swap"})) << "dropped while playing";
+  EXPECT_FALSE(presses[vk::OemComma]);
+  presses[vk::Space] = presses[vk::OemComma] = presses[vk::OemPeriod] = true;
+  target.calls.clear();
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "pause", Seek(1000 - kFrameStep), Seek(1000 + kFrameStep), "swap"}));
+}
+
+TEST(NextSpeed, StepsThroughTheListAndStopsAtItsEnds) {
+  const struct {
+    float from;
+    int direction;
+    float to;
+  } cases[] = {{1, -1, 0.5f}, {0.5f, -1, 0.25f}, {0.25f, -1, 0.25f}, {1, 1, 2},
+               {2, 1, 2},     {0.25f, 1, 0.5f}, {3, -1, 1},         {0.3f, 1, 0.5f}};
+  for (const auto& c : cases) EXPECT_EQ(NextSpeed(c.from, c.direction), c.to) << c.from << " " << c.direction;
+}
+
+TEST_F(IdlePassTest, ClickAndDragOnTheShownChartSeek) {
+  target.cursorMode = true;
+  mouse.X = 0.25f;
+  mouse.Y = 0.1f;
+  mouse.LeftDown = mouse.LeftPressed = true;
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "swap"})) << "the chart is not shown";
+  target.timelineShown = true;
+  mouse.LeftPressed = true;
+  target.calls.clear();
+  Pass();
+  mouse.X = 0.5f;
+  mouse.Y = 0.9f;  // a drag follows the pointer off the rows
+  mouse.Moved = true;
+  Pass();
+  Pass();  // no move, no seek
+  mouse.LeftDown = false;
+  mouse.X = 0.75f;
+  mouse.Moved = true;
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", Seek(2500), "swap", "draw", Seek(5000), "swap", "draw", "swap",
+                                 "draw", "swap"}));
+  mouse.LeftDown = mouse.LeftPressed = true;  // a press off the rows does nothing
+  target.calls.clear();
+  Pass();
+  mouse.Moved = true;
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "swap", "draw", "swap"}));
 }
 
 }  // namespace
