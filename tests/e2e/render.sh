@@ -72,4 +72,17 @@ touch blocker
 if "$render" --at 0 --out blocker/sub 2>err.txt; then fail "unwritable output accepted"; fi
 grep -q "cannot write" err.txt || fail "write failure message"
 if "$render" --at 1.5 2>/dev/null; then fail "fractional time accepted"; fi
+
+# The demo's folder named from elsewhere: the script is found there (the
+# letter case resolved), the pictures go where the command was given.
+mkdir elsewhere
+(cd elsewhere && "$render" --at 500 --timeline --out shots "$work") || fail "demo folder argument"
+has_cursor_at elsewhere/shots/at_500.png 320 || fail "the named demo was not the one drawn"
+status=0
+(cd elsewhere && "$render" --at 0 "$work/nowhere" 2>err.txt) || status=$?
+[ "$status" = 1 ] || fail "missing demo folder: status $status"
+grep -q "the folder \"$work/nowhere\" does not exist" elsewhere/err.txt || fail "missing folder not named"
+status=0
+"$render" --at 0 "$work" "$work" 2>/dev/null || status=$?
+[ "$status" = 2 ] || fail "two demo folders: status $status"
 echo "render e2e ok"

@@ -5,12 +5,13 @@
 #include <sstream>
 
 const char* const kRenderUsage =
-    "usage: vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --at MS[,MS...]\n"
+    "usage: vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --at MS[,MS...] [DEMO]\n"
     "       vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --fps N [--from MS] [--to MS]\n"
-    "                      [--audio FILE.wav]\n"
+    "                      [--audio FILE.wav] [DEMO]\n"
     "\n"
-    "Renders the frames the player shows at the given demo times, offscreen, run\n"
-    "in the demo's working directory like the player.\n"
+    "Renders the frames the player shows at the given demo times, offscreen, from\n"
+    "the demo folder DEMO (default: the working directory) as the player does.\n"
+    "--script is relative to DEMO; --out and --audio to the working directory.\n"
     "  --script PATH  demo script (default data\\tunnel_test.vds)\n"
     "  --out DIR      folder for the pictures (default: the current folder)\n"
     "  --size WxH     picture size (default: the script's window size)\n"
@@ -65,6 +66,11 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     }
     if (arg == "--timeline") {
       options.Timeline = true;
+      continue;
+    }
+    if (!arg.empty() && arg[0] != '-') {
+      if (!options.DemoDir.empty()) return error = "more than one demo folder: " + options.DemoDir + " and " + arg, false;
+      options.DemoDir = arg;
       continue;
     }
     if (i + 1 >= argc) {

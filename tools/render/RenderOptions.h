@@ -5,6 +5,7 @@
 #include <vector>
 
 struct RenderOptions {
+  std::string DemoDir;  // the demo's folder; "" renders the working directory's demo
   std::string Script = "data\\tunnel_test.vds";
   std::string OutDir = ".";
   int Width = 0;  // 0: the script's window size

@@ -67,6 +67,13 @@ int main(int argc, char** argv) {
     std::cout << kRenderUsage;
     return 0;
   }
+  // The demo's folder is the working directory, as for the player; the
+  // output paths stay where the command was given.
+  if (!options.DemoDir.empty()) {
+    options.OutDir = std::filesystem::absolute(options.OutDir).string();
+    if (!options.AudioFile.empty()) options.AudioFile = std::filesystem::absolute(options.AudioFile).string();
+    if (!EnterDemoFolder(options.DemoDir, options.Script, error)) return Fail(error);
+  }
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);  // pictures only: never play the music aloud
   MessagesToStderr();
   CreateProgramObjects();
