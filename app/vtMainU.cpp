@@ -4,6 +4,7 @@
 
 #include "app/vtWindowU.h"
 #include "platform/Clock.h"
+#include "platform/DisplayLoss.h"
 #include "platform/Present.h"
 #include "runtime/vtDSysU.h"
 #include "runtime/vtOverlayU.h"
@@ -100,6 +101,7 @@ int RunProgram(const vtPlayerOptions& options) {
   if (options.StartMs > 0) DemoSystem->SeekTo(options.StartMs);
   vtDemoLoopTarget target(*DemoSystem, options.Live);
   RunMessageLoop(target);
+  platform::MarkEnding();  // the display may go away meanwhile (a session ending)
   CloseGlWindow();
   return 0;
 }

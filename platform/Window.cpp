@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/DisplayLoss.h"
 #include "platform/Keys.h"
 
 namespace platform {
@@ -155,6 +156,7 @@ std::string DisplayProblem() {
 }
 
 bool StartVideo() {
+  WatchDisplay();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   SDL_DisableScreenSaver();
   return true;
@@ -169,12 +171,6 @@ std::string VideoError() { return SDL_GetError(); }
 bool FullScreenModeAvailable(int width, int height, int bits) {
   SDL_DisplayMode mode;
   return FindFullScreenMode(width, height, bits, mode);
-}
-
-GlWindow::~GlWindow() {
-  ReleaseContext();
-  DeleteContext();
-  Destroy();
 }
 
 GlWindowFailure GlWindow::Open(const GlWindowRequest& request) {
@@ -250,6 +246,11 @@ bool RequestVerticalSync(bool on) {
 }
 
 bool PollWindowEvent(WindowEvent& event) {
+  if (TakeQuitRequest()) {
+    event = WindowEvent{};
+    event.Kind = WindowEventKind::Quit;
+    return true;
+  }
   SDL_Event sdlEvent;
   if (!SDL_PollEvent(&sdlEvent)) return false;
   Translate(sdlEvent, event);

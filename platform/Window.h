@@ -16,7 +16,9 @@ namespace platform {
 std::string DisplayProblem();
 
 // Starts the video subsystem (and keeps the screen saver away while it
-// runs); false with VideoError() telling why.
+// runs); false with VideoError() telling why. From then on a broken display
+// connection or a quit signal ends the program as platform/DisplayLoss.h
+// says.
 bool StartVideo();
 void StopVideo();
 std::string VideoError();
@@ -46,7 +48,11 @@ enum class GlWindowFailure {
 class GlWindow {
  public:
   GlWindow() = default;
-  ~GlWindow();  // closes what is still open
+  // Leaves the display alone: a static window is destroyed by exit(),
+  // which may run inside an Xlib error handler (where talking to the
+  // display is not allowed) or after the connection broke. The owner
+  // closes the window with the steps below on its normal way out.
+  ~GlWindow() = default;
   GlWindow(const GlWindow&) = delete;
   GlWindow& operator=(const GlWindow&) = delete;
 
@@ -98,7 +104,8 @@ struct WindowEvent {
 };
 
 // Takes one pending event without waiting; false when none is pending.
-// Every key-down is reported, auto-repeats included.
+// Every key-down is reported, auto-repeats included. A quit signal (SIGINT,
+// SIGTERM, SIGHUP) comes as a Quit event, before any other pending event.
 bool PollWindowEvent(WindowEvent& event);
 // Queues a Quit event (the window's close request ends the loop this way).
 void PostQuit();

@@ -7,7 +7,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libsndfile1-dev libopenmpt-dev libstb-dev
+  libsdl2-dev libx11-dev libsndfile1-dev libopenmpt-dev libstb-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   xvfb xdotool x11-utils imagemagick xfonts-base
