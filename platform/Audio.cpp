@@ -37,8 +37,11 @@ std::int64_t AudioPlayhead::Estimate(Clock::time_point now) {
 
 // --- AudioDevice -----------------------------------------------------------
 
-std::unique_ptr<AudioDevice> AudioDevice::Open() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+std::unique_ptr<AudioDevice> AudioDevice::Open(std::string* whyNot) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (whyNot) *whyNot = std::string("no audio output: ") + SDL_GetError();
+    return nullptr;
+  }
   return std::unique_ptr<AudioDevice>(new AudioDevice());
 }
 
@@ -64,14 +67,29 @@ AudioStream::AudioStream(std::unique_ptr<AudioDecoder> decoder)
       channels_(decoder_->Channels()),
       endFrame_(std::max<std::int64_t>(decoder_->Frames(), 0)) {}
 
-std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice& device, const std::string& enginePath) {
-  return Open(device, OpenAudioFile(enginePath));
+std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice& device, const std::string& enginePath,
+                                               std::string* whyNot) {
+  std::unique_ptr<AudioDecoder> decoder = OpenAudioFile(enginePath, whyNot);
+  if (!decoder) return nullptr;
+  return Open(device, std::move(decoder), whyNot);
 }
 
-std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice&, std::unique_ptr<AudioDecoder> decoder) {
-  if (!decoder || decoder->Channels() < 1 || decoder->Channels() > kMaxChannels) return nullptr;
-  std::unique_ptr<AudioStream> stream(new AudioStream(std::move(decoder)));
-  if (!stream->OpenOutput()) return nullptr;
+std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice&, std::unique_ptr<AudioDecoder> decoder,
+                                               std::string* whyNot) {
+  std::string why;
+  if (!decoder)
+    why = "nothing to play";
+  else if (decoder->Channels() < 1 || decoder->Channels() > kMaxChannels)
+    why = std::to_string(decoder->Channels()) + " channels; at most " + std::to_string(kMaxChannels) + " play";
+  std::unique_ptr<AudioStream> stream;
+  if (why.empty()) {
+    stream.reset(new AudioStream(std::move(decoder)));
+    if (!stream->OpenOutput()) {
+      why = std::string("the audio output cannot be opened: ") + SDL_GetError();
+      stream.reset();
+    }
+  }
+  if (whyNot && !why.empty()) *whyNot = why;
   return stream;
 }
 

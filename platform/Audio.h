@@ -48,8 +48,9 @@ class AudioPlayhead {
 // The SDL audio subsystem: the driver every stream's output opens on.
 class AudioDevice {
  public:
-  // nullptr when no audio driver can be started (SDL_AUDIODRIVER decides).
-  static std::unique_ptr<AudioDevice> Open();
+  // nullptr when no audio driver can be started (SDL_AUDIODRIVER decides),
+  // with SDL's reason in *whyNot when given.
+  static std::unique_ptr<AudioDevice> Open(std::string* whyNot = nullptr);
   ~AudioDevice();
   AudioDevice(const AudioDevice&) = delete;
   AudioDevice& operator=(const AudioDevice&) = delete;
@@ -62,9 +63,11 @@ class AudioStream {
  public:
   // Opens the file (an engine path) and an output in the file's format,
   // paused at frame 0. nullptr when the file is missing or undecodable or
-  // the output cannot be opened.
-  static std::unique_ptr<AudioStream> Open(AudioDevice& device, const std::string& enginePath);
-  static std::unique_ptr<AudioStream> Open(AudioDevice& device, std::unique_ptr<AudioDecoder> decoder);
+  // the output cannot be opened, with the reason in *whyNot when given.
+  static std::unique_ptr<AudioStream> Open(AudioDevice& device, const std::string& enginePath,
+                                           std::string* whyNot = nullptr);
+  static std::unique_ptr<AudioStream> Open(AudioDevice& device, std::unique_ptr<AudioDecoder> decoder,
+                                           std::string* whyNot = nullptr);
   ~AudioStream();  // closes the output: no callback runs afterwards
   AudioStream(const AudioStream&) = delete;
   AudioStream& operator=(const AudioStream&) = delete;

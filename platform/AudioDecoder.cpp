@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -51,14 +52,28 @@ class MemoryFile {
   sf_count_t pos_ = 0;
 };
 
+// A floating-point sample as a 16-bit one: ±1 is full scale, beyond is
+// clipped, and NaN is silence.
+std::int16_t ToSample16(float x) {
+  if (std::isnan(x)) return 0;
+  return static_cast<std::int16_t>(std::lrint(std::clamp(x * 32768.0f, -32768.0f, 32767.0f)));
+}
+
+bool HoldsFloats(const SF_INFO& info) {
+  const int subtype = info.format & SF_FORMAT_SUBMASK;
+  return subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+}
+
 class SampledDecoder : public AudioDecoder {
  public:
-  static std::unique_ptr<AudioDecoder> Open(std::vector<unsigned char>& bytes) {
+  // On failure the bytes are handed back and libsndfile's words are in why.
+  static std::unique_ptr<AudioDecoder> Open(std::vector<unsigned char>& bytes, std::string& why) {
     auto file = std::make_unique<MemoryFile>(std::move(bytes));
     SF_VIRTUAL_IO io = MemoryFile::Callbacks();
     SF_INFO info{};
     SNDFILE* sf = sf_open_virtual(&io, SFM_READ, &info, file.get());
     if (!sf || info.channels <= 0 || info.samplerate <= 0) {
+      why = sf ? "no channels or no rate" : sf_strerror(nullptr);
       if (sf) sf_close(sf);
       bytes = file->TakeBytes();  // the next decoder tries the same bytes
       return nullptr;
@@ -72,6 +87,7 @@ class SampledDecoder : public AudioDecoder {
   std::int64_t Frames() const override { return info_.frames; }
 
   std::size_t Read(std::int16_t* out, std::size_t frames) override {
+    if (!floats_.empty()) return ReadFloats(out, frames);
     sf_count_t n = sf_readf_short(sf_, out, static_cast<sf_count_t>(frames));
     return n > 0 ? static_cast<std::size_t>(n) : 0;
   }
@@ -89,9 +105,28 @@ class SampledDecoder : public AudioDecoder {
   // wrongly; seeking this far ahead and decoding up to the frame hides that.
   static constexpr std::int64_t kOggPreroll = 8192;
 
+  static constexpr std::size_t kFloatBlockFrames = 1024;
+
   SampledDecoder(std::unique_ptr<MemoryFile> file, SNDFILE* sf, const SF_INFO& info)
       : file_(std::move(file)), sf_(sf), info_(info) {
     if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) preroll_ = kOggPreroll;
+    if (HoldsFloats(info)) floats_.resize(kFloatBlockFrames * static_cast<std::size_t>(info.channels));
+  }
+
+  // libsndfile hands float and double samples to sf_readf_short unscaled,
+  // as 0 or ±1: they are read as floats and scaled here, block by block in
+  // a buffer made once (Read runs in the audio callback).
+  std::size_t ReadFloats(std::int16_t* out, std::size_t frames) {
+    const std::size_t channels = static_cast<std::size_t>(info_.channels);
+    std::size_t done = 0;
+    while (done < frames) {
+      const std::size_t want = std::min(frames - done, kFloatBlockFrames);
+      const sf_count_t n = sf_readf_float(sf_, floats_.data(), static_cast<sf_count_t>(want));
+      if (n <= 0) break;
+      std::transform(floats_.begin(), floats_.begin() + n * channels, out + done * channels, ToSample16);
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
   }
 
   void Skip(std::int64_t frames) {
@@ -107,6 +142,7 @@ class SampledDecoder : public AudioDecoder {
   SNDFILE* sf_;
   SF_INFO info_;
   std::int64_t preroll_ = 0;
+  std::vector<float> floats_;  // the block buffer of files holding floats
 };
 
 // Tracker modules rendered in stereo; played once, no loop, no fade-out.
@@ -170,30 +206,44 @@ class ModuleDecoder : public AudioDecoder {
   std::int64_t pos_ = 0;
 };
 
-std::vector<unsigned char> ReadWholeFile(const std::string& enginePath, bool& ok) {
+// The file's bytes; empty with the reason in why when it cannot be read.
+std::vector<unsigned char> ReadWholeFile(const std::string& enginePath, std::string& why) {
   std::vector<unsigned char> bytes;
   std::FILE* f = OpenFile(enginePath, "rb");
-  ok = f != nullptr;
-  if (!f) return bytes;
+  if (!f) {
+    why = OpenFailureText(errno);
+    return bytes;
+  }
   unsigned char chunk[65536];
   while (std::size_t n = std::fread(chunk, 1, sizeof chunk, f)) bytes.insert(bytes.end(), chunk, chunk + n);
-  ok = !std::ferror(f);
+  if (std::ferror(f)) why = std::string("the file cannot be read: ") + std::strerror(errno);
   std::fclose(f);
   return bytes;
 }
 
-}  // namespace
-
-std::unique_ptr<AudioDecoder> OpenAudioDecoder(std::vector<unsigned char> bytes) {
-  if (auto sampled = SampledDecoder::Open(bytes)) return sampled;
-  return ModuleDecoder::Open(bytes);
+std::unique_ptr<AudioDecoder> Refuse(std::string* whyNot, std::string reason) {
+  if (whyNot) *whyNot = std::move(reason);
+  return nullptr;
 }
 
-std::unique_ptr<AudioDecoder> OpenAudioFile(const std::string& enginePath) {
-  bool ok = false;
-  std::vector<unsigned char> bytes = ReadWholeFile(enginePath, ok);
-  if (!ok) return nullptr;
-  return OpenAudioDecoder(std::move(bytes));
+}  // namespace
+
+std::unique_ptr<AudioDecoder> OpenAudioDecoder(std::vector<unsigned char> bytes, std::string* whyNot) {
+  if (bytes.empty()) return Refuse(whyNot, "the file is empty");
+  std::string sampledWhy;
+  std::unique_ptr<AudioDecoder> decoder = SampledDecoder::Open(bytes, sampledWhy);
+  if (!decoder) decoder = ModuleDecoder::Open(bytes);
+  if (!decoder)
+    return Refuse(whyNot, "not a sound file or tracker module that plays (libsndfile: " + sampledWhy + ")");
+  if (decoder->Frames() <= 0) return Refuse(whyNot, "the file holds no sound");
+  return decoder;
+}
+
+std::unique_ptr<AudioDecoder> OpenAudioFile(const std::string& enginePath, std::string* whyNot) {
+  std::string why;
+  std::vector<unsigned char> bytes = ReadWholeFile(enginePath, why);
+  if (!why.empty()) return Refuse(whyNot, why);
+  return OpenAudioDecoder(std::move(bytes), whyNot);
 }
 
 }  // namespace platform

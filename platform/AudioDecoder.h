@@ -1,6 +1,8 @@
 // Music file decoding: sampled audio (WAV, FLAC, Ogg Vorbis, MP3 and the
 // rest libsndfile knows) and tracker modules (MOD, XM, S3M, IT through
-// libopenmpt), both as interleaved signed 16-bit frames.
+// libopenmpt), both as interleaved signed 16-bit frames. Samples stored as
+// floating point play at their level: full scale is ±1, anything beyond is
+// clipped and a sample that is no number is silence.
 #pragma once
 
 #include <cstddef>
@@ -29,11 +31,13 @@ class AudioDecoder {
 constexpr int kModuleRate = 44100;
 
 // Tries libsndfile first, then libopenmpt; nullptr when neither decodes
-// the bytes. The decoder keeps the bytes.
-std::unique_ptr<AudioDecoder> OpenAudioDecoder(std::vector<unsigned char> bytes);
+// the bytes or they hold no sound, with the reason in words in *whyNot
+// when given. The decoder keeps the bytes. Nothing is shown or logged.
+std::unique_ptr<AudioDecoder> OpenAudioDecoder(std::vector<unsigned char> bytes, std::string* whyNot = nullptr);
 
 // Reads the file through OpenFile and opens a decoder on its bytes;
-// nullptr when the file is missing or undecodable.
-std::unique_ptr<AudioDecoder> OpenAudioFile(const std::string& enginePath);
+// nullptr when the file is missing, unreadable or undecodable (the reason
+// in *whyNot when given).
+std::unique_ptr<AudioDecoder> OpenAudioFile(const std::string& enginePath, std::string* whyNot = nullptr);
 
 }  // namespace platform

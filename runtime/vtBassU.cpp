@@ -4,6 +4,7 @@
 
 #include "core/vtFuncU.h"
 #include "core/vtLoadProfileU.h"
+#include "core/vtLogU.h"
 #include "platform/Audio.h"
 #include "platform/Files.h"
 
@@ -29,15 +30,23 @@ void vtBass::LoadMusic(const std::string& name) {
   Loaded = false;
   Stream = 0;
   stream_.reset();
+  Named = name;
+  Failure.clear();
+  std::string whyNot;
   // The device stays open across calls, so a second music replaces the first.
-  if (!device_) device_ = platform::AudioDevice::Open();
-  if (!device_) return;
+  if (!device_) device_ = platform::AudioDevice::Open(&whyNot);
+  if (!device_) return Fail(whyNot);
   FileName = WorkDir() + "\\" + name;
-  stream_ = platform::AudioStream::Open(*device_, FileName);
-  if (!stream_) return;
+  stream_ = platform::AudioStream::Open(*device_, FileName, &whyNot);
+  if (!stream_) return Fail(whyNot);
   stream_->SetMuted(muted_);
   Stream = NewStreamHandle();
   Loaded = true;
+}
+
+void vtBass::Fail(const std::string& why) {
+  Failure = why;
+  vtReportFileProblem("the music \"" + Named + "\" cannot be played: " + why, "vtBass.LoadMusic");
 }
 
 void vtBass::Play() {

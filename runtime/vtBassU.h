@@ -23,14 +23,18 @@ class vtBass {
   vtBass& operator=(const vtBass&) = delete;
 
   std::string FileName;      // WorkDir + "\" + the script's name
+  std::string Named;         // the script's name, as written
+  std::string Failure;       // why the named music cannot be played; empty when it plays
   std::uint32_t Stream = 0;  // 0: no stream
   bool Loaded = false;
   bool Timer = false;  // the stream's position is the demo clock
 
   // Opens the audio device (once) and the file as a stream, not playing.
   // A second call replaces the first music. Every failure (no audio
-  // driver, a missing or undecodable file) is silent and leaves Stream 0
-  // and Loaded false.
+  // driver, a missing or undecodable file, a file without sound) leaves
+  // Stream 0 and Loaded false: the demo plays silently on the system clock.
+  // No box is shown; Failure says why, and so do a line on stderr and a
+  // log entry (vtReportFileProblem).
   void LoadMusic(const std::string& name);
   void Play();  // when Loaded: start (or continue) playing
 
@@ -51,6 +55,8 @@ class vtBass {
   void SetMuted(bool muted);
 
  private:
+  void Fail(const std::string& why);
+
   std::unique_ptr<platform::AudioDevice> device_;  // declared first: freed last
   std::unique_ptr<platform::AudioStream> stream_;
   bool muted_ = false;

@@ -10,13 +10,19 @@ cd "$work"
 mkdir data
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# A 3 s music file: a ramp whose sample value tells the frame it belongs to.
+# A 3 s music file: a ramp whose sample value tells the frame it belongs to;
+# the same ramp in 32-bit float samples (full scale 1.0) must play alike.
 python3 - <<'PY'
 import struct, wave
 rate = 8000
 with wave.open("data/ramp.wav", "wb") as w:
     w.setnchannels(1); w.setsampwidth(2); w.setframerate(rate)
     w.writeframes(b"".join(struct.pack("<h", i // 2) for i in range(3 * rate)))
+data = b"".join(struct.pack("<f", (i // 2) / 32768) for i in range(3 * rate))
+fmt = struct.pack("<HHIIHH", 3, 1, rate, rate * 4, 4, 32)  # format 3: IEEE float
+with open("data/ramp_float.wav", "wb") as f:
+    f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE")
+    f.write(b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data)
 PY
 cat > data/tunnel_test.vds <<'VDS'
 VT_BASS_MUSIC "data\ramp.wav"
@@ -32,9 +38,12 @@ VDS
 printf 'VT_STATIC_TRANSFORMATION {\n\t\tVT_TRANSLATE\t0 0 -6\n}\n' > data/cam.vtt
 
 # 10 frames at 25 fps from 1000 ms: 0.4 s of sound from frame 8000.
-"$render" --fps 25 --from 1000 --to 1360 --size 64x48 --out cap --audio cap/sound.wav
-[ "$(ls cap/frame_*.png | wc -l)" = 10 ] || fail "frame count"
-python3 - <<'PY' || fail "sound track"
+for music in ramp ramp_float; do
+  sed -i "s/ramp[a-z_]*\.wav/$music.wav/" data/tunnel_test.vds
+  rm -rf cap
+  "$render" --fps 25 --from 1000 --to 1360 --size 64x48 --out cap --audio cap/sound.wav
+  [ "$(ls cap/frame_*.png | wc -l)" = 10 ] || fail "frame count"
+  python3 - <<'PY' || fail "sound track of $music.wav"
 import struct, wave
 with wave.open("cap/sound.wav") as w:
     assert w.getframerate() == 8000 and w.getnchannels() == 1, "format"
@@ -45,6 +54,15 @@ with wave.open("cap/sound.wav") as w:
     assert first == 8000 // 2, "first sample %d" % first
     assert last == (8000 + 3199) // 2, "last sample %d" % last
 PY
+done
+
+# Music the script names but that cannot be played: silence, and why.
+sed -i 's/ramp_float\.wav/gone.ogg/' data/tunnel_test.vds
+"$render" --fps 10 --from 0 --to 900 --size 64x48 --out gone --audio gone/sound.wav 2> gone.err
+grep -qF 'vortane-render: the script names music data\gone.ogg but it cannot be played: there is no such file' gone.err ||
+  fail "no reason for music that cannot be played: $(cat gone.err)"
+grep -qF 'vortane-render: the music "data\gone.ogg" cannot be played: there is no such file' gone.err ||
+  fail "the loader said nothing: $(cat gone.err)"
 
 # Without music the sound track is silence of the same length.
 sed -i '/VT_BASS_MUSIC/d' data/tunnel_test.vds

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -157,14 +160,25 @@ TEST(AudioDecoder, RendersTrackerModulesInStereo) {
   EXPECT_FALSE(decoder->Seek(decoder->Frames() + 1));
 }
 
-TEST(AudioDecoder, RefusesWhatItCannotDecode) {
+TEST(AudioDecoder, RefusesWhatItCannotDecodeAndSaysWhy) {
   TempDir dir;
-  EXPECT_FALSE(platform::OpenAudioFile(dir.File("missing.ogg")));
-  EXPECT_FALSE(platform::OpenAudioFile(dir.Path()));
-  EXPECT_FALSE(platform::OpenAudioFile(dir.Write("empty.wav", "")));
   std::string garbage;
   for (int i = 0; i < 200; ++i) garbage += "this is no music, just words; ";
-  EXPECT_FALSE(platform::OpenAudioFile(dir.Write("garbage.mp3", garbage)));
+  ASSERT_TRUE(testsupport::WriteSound(dir.File("silent.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, {}));
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.File("missing.ogg"), "there is no such file"},
+      {dir.Path(), "it is a folder"},
+      {dir.Write("empty.wav", ""), "the file is empty"},
+      {dir.Write("garbage.mp3", garbage), "not a sound file or tracker module that plays (libsndfile: "},
+      {dir.File("silent.wav"), "the file holds no sound"},
+  };
+  for (const auto& [path, why] : cases) {
+    SCOPED_TRACE(path);
+    std::string whyNot;
+    EXPECT_FALSE(platform::OpenAudioFile(path, &whyNot));
+    EXPECT_EQ(whyNot.rfind(why, 0), 0u) << whyNot;
+    EXPECT_FALSE(platform::OpenAudioFile(path));
+  }
   // A file cut short after its header still decodes what it has.
   std::string wav = dir.File("cut.wav");
   ASSERT_TRUE(testsupport::WriteSound(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1,
@@ -173,6 +187,90 @@ TEST(AudioDecoder, RefusesWhatItCannotDecode) {
   auto cut = platform::OpenAudioFile(dir.Write("cut2.wav", bytes.substr(0, 44 + 200)));
   ASSERT_TRUE(cut);
   EXPECT_EQ(ReadFrames(*cut, 1000).size(), 100u);
+}
+
+// Every sample format at its true level: a sine written in each format,
+// rate and channel count decodes to the same sine in 16 bits, frame for frame.
+TEST(AudioDecoder, EverySampleFormatPlaysAtItsLevel) {
+  struct SampleFormat {
+    const char* Name;
+    int Format;
+    double Tolerance;  // in 16-bit units
+  };
+  const SampleFormat formats[] = {
+      {"PCM 8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 400},
+      {"PCM 16", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5},
+      {"PCM 24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1.5},
+      {"PCM 32", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 1.5},
+      {"float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1},
+      {"double", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1},
+      {"big-endian float", SF_FORMAT_WAV | SF_FORMAT_FLOAT | SF_ENDIAN_BIG, 1},
+      {"AIFF double", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 1},
+  };
+  TempDir dir;
+  for (const SampleFormat& format : formats)
+    for (int rate : {22050, 44100, 48000})
+      for (int channels : {1, 2}) {
+        SCOPED_TRACE(std::string(format.Name) + ", " + std::to_string(rate) + " Hz, " + std::to_string(channels) +
+                     " channels");
+        const int frames = rate / 10;
+        const std::string path = dir.File("sine");
+        ASSERT_TRUE(testsupport::WriteSine(path, format.Format, rate, channels, frames, 0.5));
+        auto decoder = platform::OpenAudioFile(path);
+        ASSERT_TRUE(decoder);
+        EXPECT_EQ(decoder->Rate(), rate);
+        EXPECT_EQ(decoder->Channels(), channels);
+        EXPECT_EQ(decoder->Frames(), frames);
+        const std::vector<std::int16_t> samples = ReadFrames(*decoder, frames + 100);
+        ASSERT_EQ(samples.size(), static_cast<size_t>(frames) * channels);
+        double worst = 0, peak = 0, expectedPeak = 0;
+        for (size_t i = 0; i < samples.size(); ++i) {
+          const double expected = testsupport::SineSample(static_cast<int>(i) / channels, rate, 0.5);
+          worst = std::max(worst, std::abs(samples[i] - expected));
+          peak = std::max(peak, std::abs(static_cast<double>(samples[i])));
+          expectedPeak = std::max(expectedPeak, std::abs(expected));
+        }
+        EXPECT_LE(worst, format.Tolerance);
+        EXPECT_NEAR(peak, expectedPeak, format.Tolerance);  // half of full scale
+      }
+}
+
+// Floating-point samples beyond full scale are clipped and NaN is silence,
+// never a burst of noise.
+TEST(AudioDecoder, FloatSamplesBeyondFullScaleClipAndNaNIsSilence) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<float> stored = {std::nanf(""), inf, -inf, 1e30f, -1e30f, 2.0f, 1.0f, -1.0f, 0.5f, -0.25f, 0};
+  const std::vector<std::int16_t> played = {0, 32767, -32768, 32767, -32768, 32767, 32767, -32768, 16384, -8192, 0};
+  TempDir dir;
+  for (int format : {SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_WAV | SF_FORMAT_DOUBLE}) {
+    SCOPED_TRACE(format);
+    const std::string path = dir.File("odd.wav");
+    ASSERT_TRUE(testsupport::WriteFloats(path, format, 8000, 1, stored));
+    auto decoder = platform::OpenAudioFile(path);
+    ASSERT_TRUE(decoder);
+    EXPECT_EQ(ReadFrames(*decoder, 100), played);
+  }
+}
+
+// A header that claims more sound than the file holds: the music is as
+// long as what is there, and seeks stay inside it.
+TEST(AudioDecoder, AWavClaimingMoreFramesThanItHoldsEndsWhereItsDataEnds) {
+  TempDir dir;
+  for (int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_FLOAT}) {
+    SCOPED_TRACE(format);
+    ASSERT_TRUE(testsupport::WriteSine(dir.File("true.wav"), format, 8000, 1, 1000, 0.5));
+    std::string bytes = testsupport::ReadFileText(dir.File("true.wav"));
+    const size_t data = bytes.rfind("data");
+    ASSERT_NE(data, std::string::npos);
+    bytes.replace(data + 4, 4, std::string("\xf0\xff\xff\x7f", 4));  // two gigabytes
+    auto decoder = platform::OpenAudioFile(dir.Write("claims.wav", bytes));
+    ASSERT_TRUE(decoder);
+    EXPECT_EQ(decoder->Frames(), 1000);
+    EXPECT_EQ(ReadFrames(*decoder, 5000).size(), 1000u);
+    EXPECT_TRUE(decoder->Seek(900));
+    EXPECT_EQ(ReadFrames(*decoder, 5000).size(), 100u);
+    EXPECT_FALSE(decoder->Seek(1001));
+  }
 }
 
 // --- Streams on SDL's dummy driver ---------------------------------------

@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "core/vtFuncU.h"
+#include "core/vtLogU.h"
+#include "platform/MessageBox.h"
 #include "support/AudioMedia.h"
 #include "support/TestGlobals.h"
 
@@ -111,14 +113,35 @@ TEST_F(vtBassTest, StopKeepsThePositionAndPlayContinues) {
   EXPECT_GT(WaitPast(music, stopped), stopped);
 }
 
+// Silent, without a box, but saying why on stderr and in the log.
 TEST_F(vtBassTest, MissingOrUndecodableMusicLeavesTheDemoSilent) {
   dir_.Write("noise.mp3", std::string(5000, 'x'));
+  WriteWav("silence.wav", 0);
+  std::filesystem::create_directories(dir_.File("data"));
+  GlobalLog->Open();
+  platform::MessageBoxRecorder boxes;
   vtBass music;
-  for (const char* name : {"missing.ogg", "noise.mp3", ""}) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"missing.ogg", "there is no such file"},
+      {"noise.mp3", "not a sound file or tracker module that plays"},
+      {"silence.wav", "the file holds no sound"},
+      {"", "it is a folder"},
+  };
+  for (const auto& [name, why] : cases) {
+    SCOPED_TRACE(name);
+    testing::internal::CaptureStderr();
     music.LoadMusic(name);
-    EXPECT_FALSE(music.Loaded) << name;
-    EXPECT_EQ(music.Stream, 0u) << name;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(music.Loaded);
+    EXPECT_EQ(music.Stream, 0u);
+    EXPECT_EQ(music.Named, name);
+    EXPECT_EQ(music.Failure.rfind(why, 0), 0u) << music.Failure;
+    const std::string line = std::string("the music \"") + name + "\" cannot be played: " + music.Failure;
+    EXPECT_EQ(said, std::string(program_invocation_short_name) + ": " + line + "\n");
+    EXPECT_NE(testsupport::ReadFileText(dir_.File("data/Vortane.log")).find("MSG : " + line + " IN : vtBass.LoadMusic"),
+              std::string::npos);
   }
+  EXPECT_TRUE(boxes.Calls().empty());
   music.Play();
   music.Stop();
   music.SetPosition(1000);
@@ -132,8 +155,13 @@ TEST_F(vtBassTest, NoAudioDriverLeavesTheDemoSilent) {
   music.LoadMusic("song.wav");
   EXPECT_FALSE(music.Loaded);
   EXPECT_EQ(music.Stream, 0u);
+  EXPECT_EQ(music.Failure.rfind("no audio output: ", 0), 0u) << music.Failure;
   music.Play();
   EXPECT_EQ(music.GetPosition(), 0u);
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  music.LoadMusic("song.wav");  // a music that plays clears the failure
+  EXPECT_TRUE(music.Loaded);
+  EXPECT_EQ(music.Failure, "");
 }
 
 TEST_F(vtBassTest, SecondMusicReplacesTheFirst) {

@@ -39,6 +39,38 @@ bool WriteSound(const std::string& path, int format, int rate, int channels,
 }
 
 namespace {
+SNDFILE* OpenForWriting(const std::string& path, int format, int rate, int channels) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  return sf_open(path.c_str(), SFM_WRITE, &info);
+}
+}  // namespace
+
+double SineSample(int frame, int rate, double level, double hz) {
+  return 32768 * level * std::sin(2 * M_PI * hz * frame / rate);
+}
+
+bool WriteSine(const std::string& path, int format, int rate, int channels, int frames, double level, double hz) {
+  SNDFILE* sf = OpenForWriting(path, format, rate, channels);
+  if (!sf) return false;
+  std::vector<double> samples(static_cast<size_t>(frames) * channels);
+  for (int f = 0; f < frames; ++f)
+    for (int c = 0; c < channels; ++c) samples[static_cast<size_t>(f) * channels + c] = SineSample(f, rate, level, hz) / 32768;
+  const bool ok = sf_writef_double(sf, samples.data(), frames) == frames;
+  return sf_close(sf) == 0 && ok;
+}
+
+bool WriteFloats(const std::string& path, int format, int rate, int channels, const std::vector<float>& samples) {
+  SNDFILE* sf = OpenForWriting(path, format, rate, channels);
+  if (!sf) return false;
+  const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
+  const bool ok = sf_writef_float(sf, samples.data(), frames) == frames;
+  return sf_close(sf) == 0 && ok;
+}
+
+namespace {
 void PutWordBE(std::string& out, size_t at, unsigned value) {
   out[at] = static_cast<char>(value >> 8);
   out[at + 1] = static_cast<char>(value & 0xFF);

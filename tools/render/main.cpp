@@ -106,7 +106,11 @@ int main(int argc, char** argv) {
   }
   if (!options.AudioFile.empty()) {
     const std::string music = demo.Music->Loaded ? demo.Music->FileName : std::string();
-    if (music.empty()) std::cerr << "vortane-render: the demo has no music; the sound track is silence" << std::endl;
+    if (music.empty() && !demo.Music->Failure.empty())
+      std::cerr << "vortane-render: the script names music " << demo.Music->Named
+                << " but it cannot be played: " << demo.Music->Failure << std::endl;
+    else if (music.empty())
+      std::cerr << "vortane-render: the demo has no music; the sound track is silence" << std::endl;
     if (!WriteCapturedAudio(music, options.From, static_cast<long>(frames.size()), options.Fps, options.AudioFile,
                             error))
       return Fail(error);
