@@ -5,7 +5,7 @@
 //   vortane-ase-bench [--file F.ase | --target-mb N] [--runs R]
 //
 // Without --file a file of --target-mb MiB (100 by default) is generated
-// with the shared gen_big_ase.py (20000 vertices per object) into /tmp.
+// with tools/ase/make_scenes.py --big (20000 vertices per object) into /tmp.
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 
@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
   if (file.empty()) {
     file = "/tmp/vortane-bench-" + std::to_string(targetMb) + ".ase";
     if (bench::FileSize(file) <= 0) {
-      const std::string command = "python3 " VT_SHARED_DIR "/tools/gen_big_ase.py --target-mb " +
-                                  std::to_string(targetMb) + " --verts-per-object 20000 -o " + file + " >&2";
+      const std::string command = "python3 " VT_SOURCE_DIR "/tools/ase/make_scenes.py --big " + file +
+                                  " --target-mb " + std::to_string(targetMb) + " --verts-per-object 20000 >&2";
       if (std::system(command.c_str()) != 0) return 1;
     }
   }

@@ -7,7 +7,7 @@
 //
 //   vortane-scale-bench [--data DIR] [--ase-mb SMALL,LARGE] [--script-lines SMALL,LARGE] [--runs R]
 //
-// Defaults: 50 and 500 MB of ASE (made once by the shared gen_big_ase.py),
+// Defaults: 50 and 500 MB of ASE (made once by tools/ase/make_scenes.py --big),
 // scripts of 100000 and 1000000 lines (made here), one run each, files
 // kept in DIR ($TMPDIR/vortane-scale or /tmp/vortane-scale) for the next
 // run. Besides the table, "ROW" lines in bench/run's format.
@@ -47,8 +47,8 @@ int ReadScript(const std::string& path) {
 bool MakeAse(const std::string& path, int mb) {
   if (FileSize(path) > 0) return true;
   std::fprintf(stderr, "generating %s\n", path.c_str());
-  const std::string command = "python3 " VT_SHARED_DIR "/tools/gen_big_ase.py --target-mb " + std::to_string(mb) +
-                              " --verts-per-object 20000 -o " + path + ".part >&2 && mv " + path + ".part " + path;
+  const std::string command = "python3 " VT_SOURCE_DIR "/tools/ase/make_scenes.py --big " + path + ".part --target-mb " +
+                              std::to_string(mb) + " --verts-per-object 20000 >&2 && mv " + path + ".part " + path;
   return std::system(command.c_str()) == 0;
 }
 

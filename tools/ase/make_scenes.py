@@ -9,7 +9,14 @@
               down -z; the card faces +z and is drawn last, so the normal
               and material it leaves behind light the tunnel drawn after it
 
+It also writes the large scene the benchmarks read: rippled terrain tiles
+side by side, each a grid of about N vertices (two triangles per cell, one
+texture vertex per vertex, smooth corner normals), as many tiles as it
+takes to pass the given size, under a list of textured materials.
+
 Usage: make_scenes.py OUTDIR   (writes OUTDIR/ship.ase and OUTDIR/beacon.ase)
+       make_scenes.py --big FILE [--target-mb MIB] [--verts-per-object N]
+                      (defaults: 100 MiB, 20000 vertices per object)
 Coordinates are the player's own (y up, the ship's nose towards +x); the
 reader ignores the node transforms, so the vertices are where they are drawn.
 Standard library only.
@@ -358,9 +365,94 @@ BEACON_MATERIALS = [
 ]
 
 
+# ------------------------------------------------------- the benchmark scene
+
+TERRAIN_CELL = 2.5       # grid spacing in scene units
+TERRAIN_MATERIALS = 4
+
+
+def terrain_tile(index, verts_per_object):
+    """Tile `index` of a rippled landscape: a w x h grid of about
+    verts_per_object vertices in the xz plane, two triangles per cell.
+    Tiles stand side by side along x, so coordinates reach the thousands
+    (numbers of up to eight digits, as large exported scenes have)."""
+    w = max(2, math.isqrt(max(4, verts_per_object)))
+    h = max(2, -(-verts_per_object // w))
+    span = TERRAIN_CELL * (w - 1)
+    x0, z0 = index * (span + 10.0), -0.5 * TERRAIN_CELL * (h - 1)
+    amp, kx, kz = 3.0, 2 * math.pi / 40.0, 2 * math.pi / 55.0
+    tile = Mesh("Terrain%03d" % (index + 1), index % TERRAIN_MATERIALS)
+    normals = []
+    for j in range(h):
+        for i in range(w):
+            x, z = x0 + i * TERRAIN_CELL, z0 + j * TERRAIN_CELL
+            phase = 0.41 * index
+            y = amp * math.sin(kx * x + phase) * math.cos(kz * z) + 0.3 * amp * math.sin(0.13 * (x + z))
+            dydx = amp * kx * math.cos(kx * x + phase) * math.cos(kz * z) + 0.039 * amp * math.cos(0.13 * (x + z))
+            dydz = -amp * kz * math.sin(kx * x + phase) * math.sin(kz * z) + 0.039 * amp * math.cos(0.13 * (x + z))
+            tile.vertex((x, y, z), (i / (w - 1), j / (h - 1)))
+            normals.append(normalize((-dydx, 1.0, -dydz)))
+    for j in range(h - 1):
+        for i in range(w - 1):
+            a = j * w + i
+            b, c, d = a + 1, a + w, a + w + 1
+            tile.face(a, c, d, (normals[a], normals[c], normals[d]))
+            tile.face(d, b, a, (normals[d], normals[b], normals[a]))
+    return tile
+
+
+def terrain_material(index):
+    shade = 0.35 + 0.15 * index
+    return {"name": "Ground #%d" % (index + 1), "ambient": (shade * 0.5, shade * 0.45, 0.2),
+            "diffuse": (shade, shade * 0.9, 0.4), "specular": (0.9, 0.9, 0.9), "shine": 0.1,
+            "diffuse_map": "ground_%02d.tga" % index, "reflect_map": "sky_%02d.jpg" % index,
+            "reflect_amount": 0.25}
+
+
+def write_big_scene(path, target_mib, verts_per_object):
+    """Writes tiles until the file passes target_mib MiB; returns the byte
+    and object counts. The pictures it names do not exist."""
+    materials = [terrain_material(i) for i in range(TERRAIN_MATERIALS)]
+    target = int(target_mib * 1024 * 1024)
+    written = objects = 0
+    with open(path, "w", newline="\n") as f:
+        head = scene_text("terrain.max", materials, [])
+        f.write(head)
+        written = len(head)
+        while written < target:
+            text = "\n".join(geomobject(terrain_tile(objects, verts_per_object))) + "\n"
+            f.write(text)
+            written += len(text)
+            objects += 1
+    return written, objects
+
+
+def big_main(args):
+    path, target_mib, verts = None, 100.0, 20000
+    it = iter(args)
+    for arg in it:
+        if arg == "--target-mb":
+            target_mib = float(next(it, "0"))
+        elif arg == "--verts-per-object":
+            verts = int(next(it, "0"))
+        elif path is None and not arg.startswith("--"):
+            path = arg
+        else:
+            path = None
+            break
+    if path is None or target_mib <= 0 or verts < 4:
+        sys.stderr.write("usage: make_scenes.py --big FILE [--target-mb MIB] [--verts-per-object N]\n")
+        return 2
+    written, objects = write_big_scene(path, target_mib, verts)
+    sys.stderr.write("wrote %s: %d bytes, %d objects\n" % (path, written, objects))
+    return 0
+
+
 def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "--big":
+        return big_main(sys.argv[2:])
     if len(sys.argv) != 2:
-        sys.stderr.write("usage: make_scenes.py OUTDIR\n")
+        sys.stderr.write("usage: make_scenes.py OUTDIR | --big FILE [--target-mb MIB] [--verts-per-object N]\n")
         return 2
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
