@@ -35,6 +35,7 @@ int TimeAseRead(const std::string& path, bool withGl) {
   vtSceneASE scene;
   scene.FileName = path;
   const auto start = Clock::now();
+  const double cpuStart = ProcessCpuSeconds();
   if (withGl) {
     scene.LoadFromFile();
     glFinish();
@@ -42,8 +43,9 @@ int TimeAseRead(const std::string& path, bool withGl) {
     scene.ReadFile();
   }
   const double seconds = SecondsSince(start);
+  const double cpu = ProcessCpuSeconds() - cpuStart;
   if (!scene.Loaded || scene.Objects.empty()) return 1;
-  std::printf("%.6f %zu\n", seconds, scene.Objects.size());
+  std::printf("%.6f %zu %.6f\n", seconds, scene.Objects.size(), cpu);
   return 0;
 }
 

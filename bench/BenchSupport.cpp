@@ -32,6 +32,12 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+std::string Spread(const std::vector<double>& values, const char* format) {
+  if (values.empty()) return "-";
+  const auto [low, high] = std::minmax_element(values.begin(), values.end());
+  return Format(format, *low) + " - " + Format(format, *high);
+}
+
 double Percentile(std::vector<double> values, double share) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -66,6 +72,8 @@ bool RunChild(const std::vector<std::string>& args, ChildRun& run) {
   wait4(pid, &status, 0, &usage);
   run.Seconds = SecondsSince(start);
   run.PeakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+  run.CpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

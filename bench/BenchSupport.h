@@ -15,12 +15,15 @@ double ProcessCpuSeconds();  // every thread of this process
 double ThreadCpuSeconds();   // the calling thread only
 
 double Median(std::vector<double> values);
+// "min - max" of the values, each with the format.
+std::string Spread(const std::vector<double>& values, const char* format);
 // The value below which `share` (0..1) of the values lie (nearest rank).
 double Percentile(std::vector<double> values, double share);
 
 struct ChildRun {
   double Seconds = 0;  // wall time around the whole process
   double PeakMiB = 0;  // its peak resident memory
+  double CpuSeconds = 0;  // its user and system time, every thread
   std::string Output;  // its standard output
 };
 

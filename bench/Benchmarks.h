@@ -10,5 +10,6 @@ int RunStartupChild(bool emptyDemo);
 int RunClockBench(int argc, char** argv);
 int RunTextureBench(int argc, char** argv);
 int RunTextBench(int argc, char** argv);
+int RunNumbersBench(int argc, char** argv);
 
 }  // namespace bench

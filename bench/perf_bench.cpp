@@ -5,6 +5,7 @@
 //   vortane-bench clock [--seconds S]
 //   vortane-bench textures [--dir D] [--rounds N]
 //   vortane-bench text --file F [--runs N]
+//   vortane-bench numbers --file F.ase [--runs N]
 //   vortane-bench gl-info      the offscreen context's renderer and version
 //
 // Each prints its rows of the result table as "ROW" lines.
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
   if (what == "clock") return bench::RunClockBench(count, rest);
   if (what == "textures") return bench::RunTextureBench(count, rest);
   if (what == "text") return bench::RunTextBench(count, rest);
+  if (what == "numbers") return bench::RunNumbersBench(count, rest);
   if (what == "gl-info") return PrintGlInfo();
-  std::fprintf(stderr, "usage: %s frame|startup|clock|textures|text|gl-info [options]\n", argv[0]);
+  std::fprintf(stderr, "usage: %s frame|startup|clock|textures|text|numbers|gl-info [options]\n", argv[0]);
   return 2;
 }

@@ -47,8 +47,9 @@ int ReadScript(const std::string& path) {
 bool MakeAse(const std::string& path, int mb) {
   if (FileSize(path) > 0) return true;
   std::fprintf(stderr, "generating %s\n", path.c_str());
-  const std::string command = "python3 " VT_SOURCE_DIR "/tools/ase/make_scenes.py --big " + path + ".part --target-mb " +
-                              std::to_string(mb) + " --verts-per-object 20000 >&2 && mv " + path + ".part " + path;
+  const std::string command = "python3 " VT_SOURCE_DIR "/tools/ase/make_scenes.py --big " + path +
+                              ".part --target-mb " + std::to_string(mb) + " --verts-per-object 20000 >&2 && mv " +
+                              path + ".part " + path;
   return std::system(command.c_str()) == 0;
 }
 

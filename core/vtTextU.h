@@ -1,14 +1,19 @@
 // The line reader and writer behind every description file.
 //
-// One text file, the current line in the public field Line, and a few
-// operations that test the line for a key and cut values out of it in
-// place. Loaders run the same loop: open, then while not Eof: ReadLine,
-// test Line with Contains for each key, cut the value with one of the
-// operations below.
+// One text file, the current line in the public field Line (a view into
+// the read buffer, see vtLine), and a few operations that test the line for
+// a key and cut values out of it in place. Loaders run the same loop: open,
+// then while not Eof: ReadLine, test Line with Contains for each key, cut
+// the value with one of the operations below.
+//
+// A reader is used by one thread at a time; separate readers may run on
+// separate threads (the progress hook is then only set from the thread
+// that draws).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <iosfwd>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -41,8 +46,104 @@ float StrToFloatDef(std::string_view text);
 // The same grammar; false instead of 0.0 for malformed text. Numbers too
 // large for a single give infinity, too small ones 0.
 bool ParseDecimal(std::string_view text, float& value);
+// ParseDecimal's general path, for every number: the grammar check, then
+// fast_float's from_chars. Gives the same bits as ParseDecimal.
+bool ParseDecimalWithLibrary(std::string_view text, float& value);
+// How many characters the cut behind the last delim drops (see SkipPast):
+// through the delimiter and the one character after it; 1 without delim.
+size_t CutBehindLast(std::string_view text, char delim);
+// The word at the front of text (up to the first blank at the second
+// character or later) converted like StrToFloatDef; length := the word's.
+float WordAsFloat(std::string_view text, size_t& length);
 // Decimal integer with optional leading blanks and sign; false when malformed.
 bool ParseInteger(std::string_view text, std::int32_t& value);
+
+// The reader's current line. After ReadLine it is a view into the reader's
+// read buffer: reading it never copies the line, and the reader's cuts
+// only drop characters from its front, so they move the view. Text
+// assigned to it is copied into storage of its own. Read it like a string;
+// it converts to std::string_view (free) and to std::string (a copy).
+//
+// Valid until the next ReadLine or Open of its reader (the reader keeps a
+// line that its buffer is about to overwrite). A string_view taken from it
+// is valid until the reader's next Eof, ReadLine or Open, and only while
+// nothing is assigned to the line. The kPadding bytes behind the line's
+// end can always be read (their values are arbitrary), so scans may load
+// whole vector blocks and mask the rest.
+class vtLine {
+ public:
+  static constexpr size_t npos = std::string_view::npos;
+  static constexpr size_t kPadding = 16;
+
+  // What the line held when the reader read it, noted in the same pass as
+  // its end: where it has the tag mark '*' (first and last position, npos
+  // without one) and whether it has an opening or closing brace.
+  struct Marks {
+    size_t FirstStar = npos;
+    size_t LastStar = npos;
+    bool Opens = false;
+    bool Closes = false;
+  };
+  // The marks while they describe the line: nullptr once it was cut or
+  // assigned.
+  const Marks* KnownMarks() const { return marksKnown_ ? &marks_ : nullptr; }
+
+  vtLine() = default;
+  vtLine(const vtLine&) = delete;
+  vtLine& operator=(const vtLine&) = delete;
+
+  vtLine& operator=(std::string_view text);
+  vtLine& operator=(const std::string& text) { return *this = std::string_view(text); }
+  vtLine& operator=(const char* text) { return *this = std::string_view(text); }
+  vtLine& operator=(std::string&& text);
+
+  operator std::string_view() const { return view_; }
+  operator std::string() const { return std::string(view_); }
+  std::string_view View() const { return view_; }
+
+  const char* data() const { return view_.data(); }
+  size_t size() const { return view_.size(); }
+  bool empty() const { return view_.empty(); }
+  char operator[](size_t i) const { return view_[i]; }
+  size_t find(std::string_view s, size_t from = 0) const;
+  size_t find(char c, size_t from = 0) const { return view_.find(c, from); }
+  size_t rfind(char c, size_t from = npos) const { return view_.rfind(c, from); }
+  int compare(size_t at, size_t count, std::string_view s) const { return view_.compare(at, count, s); }
+
+  friend bool operator==(const vtLine& line, std::string_view s) { return line.view_ == s; }
+  friend bool operator!=(const vtLine& line, std::string_view s) { return line.view_ != s; }
+  friend std::string operator+(std::string text, const vtLine& line) { return text.append(line.view_); }
+  friend std::ostream& operator<<(std::ostream& out, const vtLine& line);
+
+ private:
+  friend class vtText;
+  // The reader's side: show a line of its buffer, drop from the front,
+  // make the line its own before the buffer changes.
+  void Show(std::string_view text) {
+    view_ = text;
+    owned_ = false;
+    marksKnown_ = false;
+  }
+  void SetMarks(const Marks& marks) {
+    marks_ = marks;
+    marksKnown_ = true;
+  }
+  void Clear() { Show(std::string_view(kEmpty, 0)); }
+  void DropFront(size_t count) {
+    view_.remove_prefix(count < view_.size() ? count : view_.size());
+    if (count > 0) marksKnown_ = false;
+  }
+  void Keep();
+  std::string& OwnStorage();  // empty, owned, for a line gathered in pieces
+  void ShowOwn();
+
+  static const char kEmpty[kPadding];
+  std::string_view view_{kEmpty, 0};
+  std::string own_;
+  bool owned_ = false;  // view_ lies in own_, not in the reader's buffer
+  Marks marks_;
+  bool marksKnown_ = false;
+};
 
 class vtText {
  public:
@@ -54,7 +155,7 @@ class vtText {
 
   vtFileMode Mode = vtRead;
   std::string Extension = "*NOT AVAIL*";
-  std::string Line;
+  vtLine Line;
   std::int32_t LineNumber = 0;
   bool InComment = false;
 
@@ -64,6 +165,7 @@ class vtText {
   bool ReadLine();  // false for a "#" comment line
 
   bool Contains(std::string_view s) const;
+  bool Holds(char c) const;  // Contains for one character
   std::int32_t ReadInt(char delim);
   float ReadFloat(char delim);
   bool ReadBool(char delim);
@@ -83,6 +185,9 @@ class vtText {
   // The reader's conversions, raising vtConvertError with this file and line.
   std::int32_t ToInt(std::string_view text) const;
   float ToFloat(std::string_view text) const;  // strict: "... is an invalid float"
+  // The word at the front of text (see WordAsFloat) converted by ToInt;
+  // length := the word's.
+  std::int32_t WordAsInt(std::string_view text, size_t& length) const;
 
   // The read buffer's size (1 MiB by default), taken at the next Open; tests
   // and the fuzzer shrink it to put line ends on buffer boundaries.
@@ -105,6 +210,10 @@ class vtText {
   bool OpenForReading(const std::string& fileName);
   bool OpenForWriting(const std::string& fileName);
   void ReadPhysicalLine();
+  // The end of the line starting at buffer offset from (where its line end
+  // or the data's end lies), noting what the line holds; the line's
+  // characters so far are lineOffset (a line gathered over refills).
+  size_t ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& marks);
   bool Fill();
   size_t WordEnd() const;
 
@@ -120,4 +229,21 @@ class vtText {
   bool lineHasSlash_ = false;  // the physical line just read holds a '/'
   std::uint64_t fileSize_ = 0;
   std::uint64_t bytesRead_ = 0;
+
+ public:
+  // The scan's state, for the scan only: what the 64-byte blocks of a
+  // window of the buffer hold, a bit per byte: line ends (and Ctrl-Z), the
+  // marks, and '/' for the comment tests.
+  static constexpr size_t kWindowBytes = 1024;
+  struct WindowMasks {
+    std::uint64_t Stops[kWindowBytes / 64], Stars[kWindowBytes / 64], Opens[kWindowBytes / 64],
+        Closes[kWindowBytes / 64], Slashes[kWindowBytes / 64];
+  };
+
+ private:
+  // Blocks are loaded whole: the buffer holds a block's worth behind its end.
+  static constexpr size_t kBufferSlack = 64;
+  static constexpr size_t kNoWindow = ~size_t{0};
+  size_t windowAt_ = kNoWindow;  // the buffer offset window_ describes
+  WindowMasks window_;
 };

@@ -63,8 +63,7 @@ class vtSceneASE : public vtScene {
   bool SkippedBlock();
   bool OpensMeshList() const;
   bool IsMaterialEntry() const;
-  bool Has(std::string_view key) const;
-  void NoteLineShape();
+  bool Has(std::string_view key) const { return Reader.Contains(key); }
   bool ReadMaterial();  // true when the material's loop passed an entry line
   void ReadMap(vtMap& map);
   void ReadNode();
@@ -76,20 +75,8 @@ class vtSceneASE : public vtScene {
   void LogNormalRules(size_t perVertex, size_t perFace) const;
 
   bool atEnd_ = false;
-  // Where the current line, as read, holds its first '*' and whether it
-  // holds braces: every tag starts with '*', and most lines are tested for
-  // several tags and braces. Valid while the line keeps its size (the
-  // reader's cuts only ever shorten it).
-  struct LineShape {
-    size_t size = 0;
-    size_t firstStar = std::string::npos;
-    size_t lastStar = std::string::npos;
-    bool opens = false;
-    bool closes = false;
-  } shape_;
   // The list lengths the current mesh block announced.
   struct {
     std::int32_t vertices = 0, faces = 0, texVertices = 0, texFaces = 0;
   } announced_;
-  bool ShapeValid() const { return Reader.Line.size() == shape_.size; }
 };
