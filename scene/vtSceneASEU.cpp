@@ -5,9 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Memory.h"
-
 #include "core/vtLogU.h"
+#include "platform/Memory.h"
 
 namespace {
 
