@@ -99,6 +99,14 @@ long CountLineEnds(const std::string& path) {
   return lines;
 }
 
+void FileAndRuns(int argc, char** argv, std::string& path, int& runs) {
+  for (int i = 0; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--file") path = argv[i + 1];
+    else if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
+  }
+}
+
 double Field(const std::string& text, const std::string& key, double fallback) {
   const std::string needle = key + "=";
   size_t at = 0;

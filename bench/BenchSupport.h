@@ -37,6 +37,9 @@ long FileSize(const std::string& path);
 // Lines of a file as `wc -l` counts them (line ends).
 long CountLineEnds(const std::string& path);
 
+// "--file F" and "--runs N" (at least 1) from a benchmark's arguments.
+void FileAndRuns(int argc, char** argv, std::string& path, int& runs);
+
 // The value of "key=value" in text (one pair per line), or fallback.
 double Field(const std::string& text, const std::string& key, double fallback = 0);
 

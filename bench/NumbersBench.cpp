@@ -66,11 +66,7 @@ Timing TimeParsing(const std::vector<std::string>& numbers, Parse parse, int run
 int RunNumbersBench(int argc, char** argv) {
   std::string path;
   int runs = 5;
-  for (int i = 0; i + 1 < argc; i += 2) {
-    const std::string a = argv[i];
-    if (a == "--file") path = argv[i + 1];
-    else if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-  }
+  FileAndRuns(argc, argv, path, runs);
   const std::vector<std::string> numbers = NumbersOf(path, 4000000);
   if (numbers.empty()) {
     std::fprintf(stderr, "usage: numbers --file F.ase [--runs N]\n");

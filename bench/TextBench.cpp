@@ -52,11 +52,7 @@ bool ReadWithKeys(const std::string& path, ReadResult& result) {
 int RunTextBench(int argc, char** argv) {
   std::string path;
   int runs = 5;
-  for (int i = 0; i + 1 < argc; i += 2) {
-    const std::string a = argv[i];
-    if (a == "--file") path = argv[i + 1];
-    else if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-  }
+  FileAndRuns(argc, argv, path, runs);
   if (FileSize(path) <= 0) {
     std::fprintf(stderr, "usage: text --file F [--runs N]\n");
     return 2;
