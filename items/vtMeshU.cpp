@@ -37,6 +37,11 @@ void CompileList(std::uint32_t& name, void (vtMesh::*emit)() const, const vtMesh
 
 }  // namespace
 
+vtMesh::~vtMesh() {
+  for (std::uint32_t list : {PositionList, NormalList, TexturedList})
+    if (list != 0) glDeleteLists(list, 1);
+}
+
 std::string vtMesh::CheckLists() const {
   const size_t faces = Faces.size();
   if (!Vertices.empty())

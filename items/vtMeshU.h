@@ -16,6 +16,7 @@ class vtText;
 class vtMesh : public vtRenderItem {
  public:
   vtMesh() = default;
+  ~vtMesh() override;  // deletes the display lists it compiled
 
   std::vector<vtVec3D> Vertices;
   std::vector<vtFace> Faces;         // indices into Vertices

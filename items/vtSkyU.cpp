@@ -52,6 +52,16 @@ constexpr Quad kQuads[6] = {
 
 }  // namespace
 
+vtSky::~vtSky() {
+  if (DisplayList != 0) glDeleteLists(DisplayList, 1);
+}
+
+void vtSky::ListTextures(std::vector<const vtTexture*>& out) const {
+  if (SingleMap) out.push_back(SingleMap->Texture.get());
+  for (const auto& map : FaceMaps)
+    if (map) out.push_back(map->Texture.get());
+}
+
 void vtSky::LoadFromFile() {
   vtText reader;
   reader.Extension = "vtk";

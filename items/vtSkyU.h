@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "resources/vtMapU.h"
 #include "runtime/vtRItemU.h"
@@ -18,6 +19,7 @@ class vtSky : public vtRenderItem {
   enum Face { NEGX, NEGY, NEGZ, POSX, POSY, POSZ, kFaceCount };
 
   vtSky() = default;
+  ~vtSky() override;  // deletes the box's display list
 
   std::uint32_t DisplayList = 0;  // 0 until loaded
   std::string Name;
@@ -29,6 +31,7 @@ class vtSky : public vtRenderItem {
 
   void Render(float time) override;  // time is ignored
   void LoadFromFile() override;       // the "vtk" description, then the box
+  void ListTextures(std::vector<const vtTexture*>& out) const override;
 
  private:
   void ReadKeys(vtText& reader);

@@ -42,6 +42,10 @@ void vtTunnel::LoadFromFile() {
   reader.Close();
 }
 
+void vtTunnel::ListTextures(std::vector<const vtTexture*>& out) const {
+  if (DiffuseMap) out.push_back(DiffuseMap->Texture.get());
+}
+
 void vtTunnel::Render(float time) {
   if (Effect != vt_EFFECT00 && Effect != vt_EFFECT01) return;
   const long double T = static_cast<long double>(time) / 40.0L;

@@ -27,6 +27,7 @@ class vtTunnel : public vtRenderItem {
 
   void Render(float time) override;  // time: local ms
   void LoadFromFile() override;       // the "vts" description
+  void ListTextures(std::vector<const vtTexture*>& out) const override;
 
  private:
   void UpdatePoints(long double T);

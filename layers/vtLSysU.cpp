@@ -233,6 +233,11 @@ void vtLayerSystem::WriteLayers(vtText& writer) const {
   }
 }
 
+void vtLayerSystem::ListTextures(std::vector<const vtTexture*>& out) const {
+  for (const auto& layer : Layers)
+    if (layer->Map) out.push_back(layer->Map->Texture.get());
+}
+
 // ---- Drawing ----------------------------------------------------------
 
 void vtLayerSystem::Render(float time) {

@@ -63,6 +63,7 @@ class vtLayerSystem : public vtRenderItem {
   bool Loaded = false;  // true once the whole file has been read
 
   void Render(float time) override;
+  void ListTextures(std::vector<const vtTexture*>& out) const override;
   // Reads the "vtl" file named at construction. A malformed key or blend
   // value raises vtConvertError; the layers read so far stay, Loaded stays false.
   void LoadFromFile() override;

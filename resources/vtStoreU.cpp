@@ -1,5 +1,9 @@
 #include "resources/vtStoreU.h"
 
+#include <GL/gl.h>
+
+#include <algorithm>
+
 std::unique_ptr<vtStore> GlobalStore;
 
 bool vtStore::Find(const std::string& name, vtType type) {
@@ -10,6 +14,22 @@ bool vtStore::Find(const std::string& name, vtType type) {
     }
   }
   return false;
+}
+
+std::size_t vtStore::ReleaseUnused(const std::vector<std::uint32_t>& used) {
+  const auto isUsed = [&](std::uint32_t id) { return std::find(used.begin(), used.end(), id) != used.end(); };
+  std::vector<GLuint> names;
+  const size_t before = Resources.size();
+  Resources.erase(std::remove_if(Resources.begin(), Resources.end(),
+                                 [&](const std::unique_ptr<vtResource>& r) {
+                                   if (r->ResType != vt_TEXTURE || isUsed(r->Id)) return false;
+                                   if (r->Id != 0 && std::find(names.begin(), names.end(), r->Id) == names.end())
+                                     names.push_back(r->Id);
+                                   return true;
+                                 }),
+                  Resources.end());
+  if (!names.empty()) glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
+  return before - Resources.size();
 }
 
 void vtStore::Add(std::uint32_t id, const std::string& name, vtType type) {

@@ -29,6 +29,12 @@ class vtStore {
   // The first entry with exactly this name and type; sets FoundId on success.
   bool Find(const std::string& name, vtType type);
   void Add(std::uint32_t id, const std::string& name, vtType type);
+
+  // Forgets every texture whose name is not in used and deletes its
+  // OpenGL texture: what a replaced item or a failed load left behind.
+  // Returns how many entries went. Main thread, GL current; every texture
+  // name not in used is invalid afterwards.
+  std::size_t ReleaseUnused(const std::vector<std::uint32_t>& used);
 };
 
 extern std::unique_ptr<vtStore> GlobalStore;

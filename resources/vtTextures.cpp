@@ -72,6 +72,7 @@ void vtTexture::Load(const std::string& namedIn) {
   const std::string full = WorkDir() + "\\" + FileName;
   const PictureSearch search = FindPicture(full, FileName, namedIn);
   const std::string key = platform::CanonicalPath(search.Path);
+  Key = key;
   if (GlobalStore && GlobalStore->Find(key, vt_TEXTURE)) {
     Id = GlobalStore->FoundId;
   } else {

@@ -9,6 +9,7 @@ class vtTexture {
  public:
   std::string FileName;   // relative to the working directory
   std::uint32_t Id = 0;   // the OpenGL texture name; 0 until loaded or when loading failed
+  std::string Key;        // the store's name for the picture (the file on disk), set by Load
 
   // Stores path, made relative to the current directory when it starts with it.
   void SetFileName(const std::string& path);

@@ -10,6 +10,8 @@
 
 #include "core/vtFuncU.h"
 
+class vtTexture;
+
 class vtItemLine {
  public:
   float BeginTime = 0;  // ms of demo time, included
@@ -35,6 +37,9 @@ class vtRenderItem {
   virtual void Render(float time) = 0;
   // Reads FileName and builds what drawing needs; runs once, GL current.
   virtual void LoadFromFile() = 0;
+  // Appends every texture the item binds (from its maps), so that textures
+  // no item uses can be told and released. Kinds without maps add none.
+  virtual void ListTextures(std::vector<const vtTexture*>& out) const { (void)out; }
 };
 
 // A new item of the kind the tag names, or nullptr for a tag that names

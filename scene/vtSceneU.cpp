@@ -8,6 +8,13 @@ vtMat& vtScene::MaterialOf(const vtMesh& object) const {
   return *Materials.front();
 }
 
+void vtScene::ListTextures(std::vector<const vtTexture*>& out) const {
+  for (const auto& material : Materials) {
+    if (material->DiffuseMap) out.push_back(material->DiffuseMap->Texture.get());
+    if (material->ReflectMap) out.push_back(material->ReflectMap->Texture.get());
+  }
+}
+
 void vtScene::Render(float /*time*/) {
   if (Materials.empty()) {
     for (std::size_t i = 0; i < Objects.size(); ++i) DrawObject(i);

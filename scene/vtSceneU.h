@@ -19,6 +19,7 @@ class vtScene : public vtRenderItem {
 
   // Draws every object; the time is not used (scenes are static).
   void Render(float time) override;
+  void ListTextures(std::vector<const vtTexture*>& out) const override;
   // Draws the object at index with its material.
   void DrawObject(std::size_t index);
 

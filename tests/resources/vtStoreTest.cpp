@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/GlTest.h"
+
 namespace {
 
 TEST(vtStore, EmptyStoreFindsNothing) {
@@ -33,6 +35,32 @@ TEST(vtStore, DuplicatesAreKeptAndTheFirstWins) {
   EXPECT_EQ(store.Resources[1]->ResType, vt_TEXTURE);
   EXPECT_TRUE(store.Find("/x/t.png", vt_TEXTURE));
   EXPECT_EQ(store.FoundId, 1u);
+}
+
+class vtStoreGl : public testsupport::GlTest {};
+
+// Textures no item uses any more are forgotten and deleted; a name shared
+// by two entries is deleted once; other kinds of resources stay.
+TEST_F(vtStoreGl, ReleaseUnusedDeletesAndForgetsOnlyUnusedTextures) {
+  GLuint names[3] = {};
+  glGenTextures(3, names);
+  for (GLuint name : names) glBindTexture(GL_TEXTURE_2D, name);
+  vtStore store;
+  store.Add(names[0], "/x/kept.png", vt_TEXTURE);
+  store.Add(names[1], "/x/gone.png", vt_TEXTURE);
+  store.Add(names[1], "/x/Gone.png", vt_TEXTURE);
+  store.Add(0, "/x/missing.png", vt_TEXTURE);
+  store.Add(names[2], "/x/other", vt_SPHERE);
+  EXPECT_EQ(store.ReleaseUnused({names[0]}), 3u);
+  EXPECT_TRUE(glIsTexture(names[0]));
+  EXPECT_FALSE(glIsTexture(names[1]));
+  EXPECT_TRUE(glIsTexture(names[2]));
+  ASSERT_EQ(store.Resources.size(), 2u);
+  EXPECT_TRUE(store.Find("/x/kept.png", vt_TEXTURE));
+  EXPECT_FALSE(store.Find("/x/gone.png", vt_TEXTURE));
+  EXPECT_FALSE(store.Find("/x/missing.png", vt_TEXTURE));
+  EXPECT_EQ(Error(), static_cast<GLenum>(GL_NO_ERROR));
+  glDeleteTextures(3, names);
 }
 
 }  // namespace
