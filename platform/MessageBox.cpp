@@ -79,6 +79,10 @@ MsgAnswer ShowMessageBox(const std::string& caption, const std::string& text, Ms
                          MsgButtons buttons) {
   MessageBoxCall call{caption, text, icon, buttons};
   if (CurrentHandler()) return CurrentHandler()(call);
+  return ShowDefaultMessageBox(call);
+}
+
+MsgAnswer ShowDefaultMessageBox(const MessageBoxCall& call) {
   return HasDisplay() ? ShowWithSdl(call) : ShowOnStderr(call);
 }
 

@@ -34,6 +34,10 @@ MsgAnswer ShowMessageBox(const std::string& caption, const std::string& text, Ms
 // Replaces the way boxes are shown; an empty handler restores the default.
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
+// Shows the box the default way, whatever handler is installed (a handler
+// that passes some boxes on uses it).
+MsgAnswer ShowDefaultMessageBox(const MessageBoxCall& call);
+
 // Installs itself as the handler for its lifetime and records every box.
 class MessageBoxRecorder {
  public:

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <vector>
 
@@ -13,7 +15,6 @@ std::unique_ptr<vtFont> GlobalFont;
 namespace {
 constexpr int kFirstChar = 32;
 constexpr int kCharCount = 96;
-constexpr int kPixelHeight = 24;
 constexpr const char* kFontPattern = "DejaVu Sans Mono:bold";
 
 void CompileGlyph(GLuint list, const platform::GlyphBitmap& glyph) {
@@ -32,7 +33,7 @@ void vtFont::Build(void*) {
   ListBase = glGenLists(kCharCount);
   std::vector<platform::GlyphBitmap> glyphs;
   std::string error;
-  if (!platform::RasterizeFont(kFontPattern, kPixelHeight, kFirstChar, kCharCount, glyphs, error)) {
+  if (!platform::RasterizeFont(kFontPattern, PixelHeight, kFirstChar, kCharCount, glyphs, error)) {
     std::cerr << "vtFont.Build: " << error << "; text will not be drawn" << std::endl;
     return;
   }
@@ -42,6 +43,18 @@ void vtFont::Build(void*) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (int i = 0; i < kCharCount; ++i) CompileGlyph(ListBase + i, glyphs[static_cast<size_t>(i)]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  int top = 0;
+  for (const platform::GlyphBitmap& glyph : glyphs) {
+    Advance = std::max(Advance, static_cast<int>(std::ceil(glyph.Advance)));
+    Descent = std::max(Descent, static_cast<int>(glyph.OriginY));
+    top = std::max(top, glyph.Height - static_cast<int>(glyph.OriginY));
+  }
+  LineHeight = top + Descent;
+}
+
+void vtFont::Release() {
+  if (ListBase != 0) glDeleteLists(ListBase, kCharCount);
+  ListBase = 0;
 }
 
 void vtFont::Print(const std::string& text) const { Print(text.data(), text.size()); }

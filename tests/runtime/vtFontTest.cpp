@@ -54,4 +54,23 @@ TEST_F(FontTest, CharactersOutsideTheListsDrawNothing) {
   EXPECT_EQ(Error(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// A smaller font for overlays measures itself; its lists go on Release.
+TEST_F(FontTest, ASmallerFontMeasuresItselfAndReleasesItsLists) {
+  vtFont small;
+  small.PixelHeight = 13;
+  small.Build(nullptr);
+  EXPECT_GT(small.Advance, 5);
+  EXPECT_LT(small.Advance, font.Advance);
+  EXPECT_GT(small.Descent, 0);
+  EXPECT_GT(small.LineHeight, 10);
+  EXPECT_LT(small.LineHeight, font.LineHeight);
+  glRasterPos2i(10, 20);
+  small.Print("AB ", 3);
+  EXPECT_NEAR(GetFloat4(GL_CURRENT_RASTER_POSITION)[0] - 10, 3 * small.Advance, 3);
+  const std::uint32_t base = small.ListBase;
+  small.Release();
+  EXPECT_FALSE(glIsList(base));
+  EXPECT_EQ(small.ListBase, 0u);
+}
+
 }  // namespace
