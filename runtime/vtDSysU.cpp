@@ -135,7 +135,10 @@ bool vtDemoSystem::FailScript(const std::string& message) {
 // Every key is tested on its own, so one line may act several times.
 void vtDemoSystem::ReadTopLevelLine() {
   vtText& r = *Reader;
-  if (r.Contains("VT_LOGGER") && GlobalLog) GlobalLog->Open();
+  if (r.Contains("VT_LOGGER")) {
+    Requests.Logger = true;
+    if (ApplyRequests && GlobalLog) GlobalLog->Open();
+  }
   if (r.Contains("VT_DEMO_NAME")) {
     DemoName = r.ReadQuoted();
     Config->Title += " : " + DemoName;
@@ -145,8 +148,14 @@ void vtDemoSystem::ReadTopLevelLine() {
   if (r.Contains("VT_WINDOW_BITS")) Config->Bits = r.ReadInt('S');
   if (r.Contains("VT_FULLSCREEN")) Config->FullScreen = true;
   if (r.Contains("VT_DEBUG_MODE")) DebugMode = true;
-  if (r.Contains("VT_BASS_MUSIC")) Music->LoadMusic(r.ReadQuoted());
-  if (r.Contains("VT_BASS_TIMER") && Music->Stream != 0) Music->Timer = true;
+  if (r.Contains("VT_BASS_MUSIC")) {
+    Requests.MusicName = r.ReadQuoted();
+    if (ApplyRequests) Music->LoadMusic(Requests.MusicName);
+  }
+  if (r.Contains("VT_BASS_TIMER") && !Requests.MusicName.empty()) {
+    Requests.MusicTimer = true;
+    if (ApplyRequests && Music->Stream != 0) Music->Timer = true;
+  }
   if (r.Contains("VT_CURSOR")) CursorMode = true;
   if (r.Contains("VT_SPACESTOP")) SpaceStop = true;
   if (r.Contains("VT_STREAM_MODE") && GlobalFunc) GlobalFunc->StreamMode = GlobalFunc->TypeFromName(r.ReadQuoted());

@@ -42,6 +42,14 @@ struct vtLoopSpan {
   bool Active() const { return HasStart && HasEnd && Start < End; }
 };
 
+// What a script asked for beyond the demo system's fields, recorded as it
+// is read.
+struct vtScriptRequests {
+  bool Logger = false;      // VT_LOGGER
+  std::string MusicName;    // VT_BASS_MUSIC, as written
+  bool MusicTimer = false;  // VT_BASS_TIMER after VT_BASS_MUSIC
+};
+
 class vtDemoSystem {
  public:
   vtDemoSystem();
@@ -75,6 +83,11 @@ class vtDemoSystem {
   // a read error): the message with the script's name and line. The demo
   // is then empty.
   std::string ScriptError;
+  vtScriptRequests Requests;
+  // When false, reading the script records the log and music requests
+  // without opening the log or the music: live authoring reads an edited
+  // script into a fresh demo system this way and compares.
+  bool ApplyRequests = true;
 
   void AddItem(std::unique_ptr<vtRenderItem> item);
   // Reads the demo script. False when it cannot be opened (nothing changes)
@@ -85,6 +98,10 @@ class vtDemoSystem {
   void Init();
   // One frame; false once the demo time is past DemoEndTime.
   bool DrawFrame();
+  // Loads one item: the one place where its malformed or unreadable file is
+  // reported (the item is then marked LoadFailed and never drawn). Init
+  // loads every item through it, live authoring each fresh one. GL current.
+  void LoadItem(vtRenderItem& item);
 
   // Relative seeks (the arrow keys). On the system clock the time may go
   // one step below 0 and stops at the end time; on the music clock the
@@ -145,7 +162,6 @@ class vtDemoSystem {
   void ReadChannel();
   void ReadLinesBlock(vtRenderItem* pending);
   void AddRenderLine(vtRenderItem* pending);
-  void LoadItem(vtRenderItem& item);
   bool FailScript(const std::string& message);
   float ClockReading() const;
   void MoveClock(float deltaMs);

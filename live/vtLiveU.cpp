@@ -1,0 +1,29 @@
+#include "live/vtLiveU.h"
+
+#include <GL/gl.h>
+
+#include "core/vtFuncU.h"
+#include "runtime/vtDSysU.h"
+
+vtLiveSession::vtLiveSession(vtDemoSystem& demo, const std::string& scriptPath)
+    : demo_(demo), reloads_(demo, scriptPath) {
+  if (GlobalFunc) console_.SetWorkDir(GlobalFunc->WorkDir);
+  console_.Attach();
+}
+
+vtLiveSession::~vtLiveSession() {
+  console_.Detach();
+  console_.ReleaseFont();
+}
+
+bool vtLiveSession::Start() { return reloads_.Start(); }
+
+bool vtLiveSession::BeforeFrame(std::uint32_t nowMs) {
+  console_.SetNow(nowMs, demo_.CurrentTime);
+  return reloads_.Poll(nowMs);
+}
+
+void vtLiveSession::AfterFrame(std::uint32_t nowMs) {
+  if (demo_.Items.empty()) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  console_.Draw(nowMs);
+}

@@ -1,0 +1,45 @@
+// Live authoring as the player runs it: the reload controller and the
+// on-screen console around one demo system, driven once per frame.
+//
+//   vtLiveSession live(demo, scriptPath);   // before the script is read:
+//                                           // its messages become lines
+//   ... open the window, demo.Init() ...
+//   live.Start();                           // watching begins
+//   each idle pass: live.BeforeFrame(); demo.DrawFrame(); live.AfterFrame(); swap
+//
+// Threads: main thread only; BeforeFrame and AfterFrame need the demo's GL
+// context. Neither allocates when nothing changed and no line is shown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "live/vtConsoleU.h"
+#include "live/vtReloadU.h"
+
+class vtDemoSystem;
+
+class vtLiveSession {
+ public:
+  // Attaches the console at once.
+  vtLiveSession(vtDemoSystem& demo, const std::string& scriptPath);
+  ~vtLiveSession();  // detaches the console, releases its font lists
+  vtLiveSession(const vtLiveSession&) = delete;
+  vtLiveSession& operator=(const vtLiveSession&) = delete;
+
+  bool Start();  // after the demo's Init
+  // Applies the file changes that are due (before DrawFrame).
+  bool BeforeFrame(std::uint32_t nowMs);
+  // Draws the console over the frame DrawFrame drew (after DrawFrame,
+  // before the buffers are swapped). A demo without items draws nothing, so
+  // the console then clears the picture itself.
+  void AfterFrame(std::uint32_t nowMs);
+
+  vtConsole& Console() { return console_; }
+  vtReloadController& Reloads() { return reloads_; }
+
+ private:
+  vtDemoSystem& demo_;
+  vtConsole console_;
+  vtReloadController reloads_;
+};

@@ -1,0 +1,452 @@
+// Live reloads of a playing demo: every file kind, failures, pictures, the
+// script, and what reloading leaves behind in GL.
+#include "live/vtReloadU.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/vtFuncU.h"
+#include "items/vtMeshU.h"
+#include "layers/vtLSysU.h"
+#include "live/vtLiveU.h"
+#include "platform/MessageBox.h"
+#include "resources/vtStoreU.h"
+#include "runtime/vtDSysU.h"
+#include "support/AllocCounter.h"
+#include "support/AudioMedia.h"
+#include "support/GlTest.h"
+#include "support/Images.h"
+#include "support/TestGlobals.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Rgba;
+
+constexpr Rgba kRed{255, 0, 0, 255};
+constexpr Rgba kGreen{0, 255, 0, 255};
+
+// A full-picture layer of one colour, textured with picture unless it is
+// "no.image".
+std::string Layer(const std::string& colour, const std::string& picture = "no.image",
+                  const std::string& place = "512 384 0 0 1024 768") {
+  return "VT_LAYER {\n\t\tVT_TEXT_SOURCE\t\t\t\"" + picture +
+         "\"\n\t\tVT_BLEND_SFACTOR\t\t770\n\t\tVT_BLEND_DFACTOR\t\t771\n\t\tVT_KEYS {\n"
+         "\t\t\tVT_KEY 0 " + place + " " + colour + " 255\n"
+         "\t\t\tVT_KEY 100000 " + place + " " + colour + " 255\n\t\t}\n}\n";
+}
+
+std::string Camera(const std::string& translate) {
+  return "VT_STATIC_TRANSFORMATION {\n\t\tVT_TRANSLATE\t" + translate + "\n}\n";
+}
+
+std::string Torus(const std::string& width, const std::string& stacks = "16") {
+  return "VT_MESH_INFO {\nVT_MESH_TYPE\nVT_GEN_TYPE \"vt_TORUS\"\nVT_PARAMETER {\nVT_RADIUS 1.5\nVT_WITH " + width +
+         "\nVT_STACKS " + stacks + "\nVT_SLICES 32\n}\n}\n";
+}
+
+std::string Triangle(const std::string& size, const std::string& face = "0") {
+  return "*3DSMAX_ASCIIEXPORT\t200\n*MATERIAL_LIST {\n\t*MATERIAL_COUNT 1\n\t*MATERIAL 0 {\n"
+         "\t\t*MATERIAL_NAME \"m\"\n\t\t*MATERIAL_DIFFUSE 1.0 1.0 1.0\n"
+         "\t\t*MAP_DIFFUSE {\n\t\t\t*BITMAP \"data\\red.png\"\n\t\t}\n\t}\n}\n*GEOMOBJECT {\n\t*NODE_TM {\n"
+         "\t\t*NODE_NAME \"o\"\n\t}\n\t*MESH {\n\t\t*MESH_VERTEX_LIST {\n"
+         "\t\t\t*MESH_VERTEX    0\t0.0\t0.0\t0.0\n\t\t\t*MESH_VERTEX    1\t" + size + "\t0.0\t0.0\n"
+         "\t\t\t*MESH_VERTEX    2\t0.0\t" + size + "\t0.0\n\t\t}\n\t\t*MESH_FACE_LIST {\n"
+         "\t\t\t*MESH_FACE    " + face + ":    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    0\n"
+         "\t\t}\n\t}\n\t*MATERIAL_REF 0\n}\n";
+}
+
+std::string Channel(const std::string& type, const std::string& file, const std::string& lines = "0 100000 0") {
+  return "VT_RENDER_CHANNEL {\nVT_RENDER_ITEMS_TYPE \"" + type + "\"\nVT_RENDER_ITEMS_FILE \"" + file +
+         "\"\nVT_RENDER_LINES {\nVT_RENDER_TIMES_BEGIN_END " + lines + " \"vt_PLAY\"\n}\n}\n";
+}
+
+class ReloadTest : public testsupport::DemoGlTest {
+ protected:
+  int Width() const override { return 128; }
+  int Height() const override { return 96; }
+  void SetUp() override {
+    DemoGlTest::SetUp();
+    fs::create_directories(dir_.File("data"));
+    ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/red.png"), kRed));
+    ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/green.png"), kGreen));
+  }
+  void TearDown() override {
+    reloads_.reset();
+    demo_.reset();
+    DemoGlTest::TearDown();
+  }
+
+  // Writes the script and the files and starts the demo as the player does.
+  void StartDemo(const std::string& script, const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [name, content] : files) dir_.Write(name, content);
+    dir_.Write("data/demo.vds", "VT_DEMO_ENDTIME 100000\n" + script);
+    demo_ = std::make_unique<vtDemoSystem>();
+    ASSERT_TRUE(demo_->LoadScript("data\\demo.vds"));
+    demo_->SetManualTime(500);
+    demo_->Init();
+    reloads_ = std::make_unique<vtReloadController>(*demo_, "data\\demo.vds");
+    reloads_->SetObserver([this](const vtReloadEvent& e) { events_.push_back(e); });
+    ASSERT_TRUE(reloads_->Start());
+  }
+
+  // Saves as editors do: a new file renamed over the old one.
+  void Save(const std::string& name, const std::string& content) {
+    dir_.Write(name + ".new", content);
+    fs::rename(dir_.File(name + ".new"), dir_.File(name));
+  }
+
+  // Lets the watch see the change and its quiet time pass; true when
+  // anything was reloaded.
+  bool Settle() {
+    bool reloaded = reloads_->Poll(clock_);
+    clock_ += 1000;
+    return reloads_->Poll(clock_) || reloaded;
+  }
+
+  std::vector<std::uint8_t> Frame(float ms = 500) {
+    demo_->SetManualTime(ms);
+    demo_->DrawFrame();
+    return Pixels();
+  }
+  Rgba Centre() const { return Pixel(Width() / 2, Height() / 2); }
+  std::string Path(std::string relative) const {
+    for (char& c : relative)
+      if (c == '/') c = '\\';
+    return GlobalFunc->WorkDir + "\\" + relative;
+  }
+  bool Boxed(const std::string& text) const {
+    for (const auto& call : boxes_.Calls())
+      if (call.Text.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  testsupport::TempDir dir_;
+  testsupport::ChangeDir cd_{dir_.Path()};
+  platform::MessageBoxRecorder boxes_;
+  std::unique_ptr<vtDemoSystem> demo_;
+  std::unique_ptr<vtReloadController> reloads_;
+  std::vector<vtReloadEvent> events_;
+  std::uint32_t clock_ = 1000;
+};
+
+// One item of each kind, before and after an edit of its file.
+struct KindCase {
+  const char* Name;
+  std::string Script;
+  size_t Index;  // of the edited item
+  std::string File;
+  std::string Before, After;
+  std::vector<std::pair<std::string, std::string>> Others;
+};
+
+std::vector<KindCase> KindCases() {
+  const std::string camera = Channel("vt_TRANS", "data\\camera.vtt");
+  const std::pair<std::string, std::string> cameraFile{"data/camera.vtt", Camera("0 0 -6")};
+  return {
+      {"layer colour", Channel("vt_2D_VTL", "data\\a.vtl"), 0, "data/a.vtl", Layer("255 0 0"), Layer("0 255 0"), {}},
+      {"transformation", camera + Channel("vt_MESH", "data\\ring.vto"), 0, "data/camera.vtt", Camera("0 0 -6"),
+       Camera("1.5 0 -6"), {{"data/ring.vto", Torus("0.4")}}},
+      {"sky picture", Channel("vt_SKY", "data\\sky.vtk"), 0, "data/sky.vtk",
+       "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\red.png\"\n", "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\green.png\"\n", {}},
+      {"mesh", camera + Channel("vt_MESH", "data\\ring.vto"), 1, "data/ring.vto", Torus("0.4"), Torus("0.8", "5"),
+       {cameraFile}},
+      {"tunnel", Channel("vt_TUNNEL", "data\\t.vts"), 0, "data/t.vts",
+       "VT_DIFFUSE_MAP \"data\\red.png\"\nVT_EFFECT \"vt_EFFECT00\"\n",
+       "VT_DIFFUSE_MAP \"data\\green.png\"\nVT_EFFECT \"vt_EFFECT01\"\n", {}},
+      {"scene", camera + Channel("vt_3D_ASE", "data\\s.ase"), 1, "data/s.ase", Triangle("1.0"), Triangle("2.5"),
+       {cameraFile}},
+  };
+}
+
+// The picture after a live reload is the picture of a demo started with
+// the edited file: reloading gives what loading once gives.
+TEST_F(ReloadTest, EachFileKindReloadsAsIfTheDemoStartedWithIt) {
+  for (const KindCase& c : KindCases()) {
+    SCOPED_TRACE(c.Name);
+    auto files = c.Others;
+    files.emplace_back(c.File, c.Before);
+    StartDemo(c.Script, files);
+    const std::vector<std::uint8_t> before = Frame();
+    const vtRenderItem* old = demo_->Items[c.Index].get();
+    events_.clear();
+
+    Save(c.File, c.After);
+    ASSERT_TRUE(Settle());
+    EXPECT_NE(demo_->Items[c.Index].get(), old);
+    ASSERT_EQ(demo_->Items[c.Index]->Lines.size(), 1u);  // the lines moved over
+    EXPECT_EQ(demo_->Items[c.Index]->Lines[0]->EndTime, 100000.0f);
+    ASSERT_EQ(events_.size(), 1u);
+    EXPECT_EQ(events_[0].What, vtReloadEvent::Status::Reloaded);
+    EXPECT_EQ(events_[0].ItemIndex, static_cast<int>(c.Index));
+    EXPECT_EQ(events_[0].File, Path(c.File));
+    Frame();
+    const std::vector<std::uint8_t> after = Frame();
+    EXPECT_NE(after, before);
+
+    vtDemoSystem fresh;
+    ASSERT_TRUE(fresh.LoadScript("data\\demo.vds"));
+    fresh.SetManualTime(500);
+    fresh.Init();
+    fresh.DrawFrame();
+    fresh.DrawFrame();
+    EXPECT_EQ(Pixels(), after);
+    EXPECT_TRUE(boxes_.Calls().empty()) << boxes_.Calls()[0].Text;
+  }
+}
+
+TEST_F(ReloadTest, AFailedReloadKeepsTheOldItemAndSaysWhereUntilAGoodSave) {
+  StartDemo(Channel("vt_2D_VTL", "data\\a.vtl"), {{"data/a.vtl", Layer("255 0 0")}});
+  const vtRenderItem* old = demo_->Items[0].get();
+  Frame();
+  ASSERT_EQ(Centre(), kRed);
+
+  // A malformed number on line 7, then a missing file: the red layer stays.
+  Save("data/a.vtl", Layer("255 0 0") + Layer("0 2x5 0"));
+  ASSERT_TRUE(Settle());
+  EXPECT_TRUE(Boxed("File: " + Path("data/a.vtl") + "\rLINE: 15")) << boxes_.Calls().back().Text;
+  fs::remove(dir_.File("data/a.vtl"));
+  Settle();
+  EXPECT_TRUE(Boxed("cannot be read"));
+  EXPECT_EQ(demo_->Items[0].get(), old);
+  Frame();
+  EXPECT_EQ(Centre(), kRed);
+  ASSERT_EQ(events_.size(), 2u);
+  EXPECT_EQ(events_[1].What, vtReloadEvent::Status::Failed);
+
+  Save("data/a.vtl", Layer("0 255 0"));
+  Settle();
+  Frame();
+  EXPECT_EQ(Centre(), kGreen);
+}
+
+TEST_F(ReloadTest, AnItemThatFailedAtStartUpDrawsOnceItsFileIsFixed) {
+  StartDemo(Channel("vt_2D_VTL", "data\\a.vtl") + Channel("vt_2D_VTL", "data\\b.vtl", "0 100000 0"),
+            {{"data/a.vtl", Layer("0 2x5 0")}});
+  EXPECT_TRUE(demo_->Items[0]->LoadFailed);
+  Frame();
+  EXPECT_EQ(Centre(), (Rgba{0, 0, 0, 0}));
+  Save("data/a.vtl", Layer("255 0 0"));
+  Settle();
+  EXPECT_FALSE(demo_->Items[0]->LoadFailed);
+  Frame();
+  EXPECT_EQ(Centre(), kRed);
+  // b.vtl did not exist at start-up: its folder is watched all the same.
+  Save("data/b.vtl", Layer("0 255 0"));
+  Settle();
+  Frame();
+  EXPECT_EQ(Centre(), kGreen);
+}
+
+// Two layers and a sky use one picture: a new picture shows in all of them
+// under the same texture name, without reloading them.
+TEST_F(ReloadTest, AnEditedPictureShowsInEveryItemUsingItAtOnce) {
+  ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/pic.png"), kRed));
+  StartDemo(Channel("vt_SKY", "data\\sky.vtk") + Channel("vt_2D_VTL", "data\\left.vtl") +
+                Channel("vt_2D_VTL", "data\\right.vtl"),
+            {{"data/sky.vtk", "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\pic.png\"\n"},
+             {"data/left.vtl", Layer("255 255 255", "data\\pic.png", "128 384 0 0 256 768")},
+             {"data/right.vtl", Layer("255 255 255", "data\\pic.png", "896 384 0 0 256 768")}});
+  ASSERT_TRUE(GlobalStore->Find(Path("data/pic.png"), vt_TEXTURE));
+  const std::uint32_t name = GlobalStore->FoundId;
+  std::vector<const vtRenderItem*> items;
+  for (const auto& item : demo_->Items) items.push_back(item.get());
+  Frame();
+  const int xs[] = {Width() / 8, Width() / 2, Width() * 7 / 8};  // left layer, sky, right layer
+  for (int x : xs) EXPECT_EQ(Pixel(x, Height() / 2), kRed) << x;
+
+  ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/new.png"), kGreen));
+  fs::rename(dir_.File("data/new.png"), dir_.File("data/pic.png"));
+  ASSERT_TRUE(Settle());
+  Frame();
+  for (int x : xs) EXPECT_EQ(Pixel(x, Height() / 2), kGreen) << x;
+  ASSERT_TRUE(GlobalStore->Find(Path("data/pic.png"), vt_TEXTURE));
+  EXPECT_EQ(GlobalStore->FoundId, name);
+  for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(demo_->Items[i].get(), items[i]);
+}
+
+TEST_F(ReloadTest, APictureThatWasMissingIsLoadedWhenItAppears) {
+  StartDemo(Channel("vt_2D_VTL", "data\\a.vtl") + Channel("vt_SKY", "data\\sky.vtk", "0 0 0"),
+            {{"data/a.vtl", Layer("255 255 255", "data\\late.png")},
+             {"data/sky.vtk", "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\late.png\"\n"}});
+  EXPECT_TRUE(Boxed("Cannot load the texture"));
+  Frame();
+  EXPECT_EQ(Centre(), (Rgba{255, 255, 255, 255}));  // untextured
+  ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/late.png"), kGreen));
+  ASSERT_TRUE(Settle());
+  Frame();
+  EXPECT_EQ(Centre(), kGreen);
+  ASSERT_TRUE(GlobalStore->Find(Path("data/late.png"), vt_TEXTURE));
+  EXPECT_NE(GlobalStore->FoundId, 0u);
+}
+
+// Reloading every kind again and again, also with failures, leaves as many
+// display lists and textures as there were.
+TEST_F(ReloadTest, ReloadsLeaveNoDisplayListOrTextureBehind) {
+  const auto count = [](GLboolean (*is)(GLuint)) {
+    int n = 0;
+    for (GLuint name = 1; name < 4096; ++name) n += is(name) == GL_TRUE;
+    return n;
+  };
+  std::string script;
+  std::vector<std::pair<std::string, std::string>> files;
+  std::vector<std::pair<std::string, std::string>> broken;
+  for (const KindCase& c : KindCases()) {
+    std::string channel = c.Script.substr(c.Script.rfind("VT_RENDER_CHANNEL"));
+    script += channel;
+    files.emplace_back(c.File, c.After);
+    for (const auto& other : c.Others) files.push_back(other);
+  }
+  broken = {{"data/a.vtl", Layer("0 2x5 0")},
+            {"data/camera.vtt", "VT_STATIC_TRANSFORMATION {\n\t\tVT_ROTATE\t\t1x 1 0 0\n}\n"},
+            {"data/sky.vtk", "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\red.png\"\nVT_SKY_SIZE 5x\n"},
+            {"data/ring.vto", Torus("0.4", "1x")},
+            {"data/s.ase", Triangle("1.0", "x")}};
+  StartDemo(script, files);
+  Frame();
+  const int lists = count(glIsList), textures = count(glIsTexture);
+  ASSERT_GT(lists, 0);
+  ASSERT_GT(textures, 0);
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& [name, content] : broken) Save(name, content);
+    Settle();
+    for (const auto& [name, content] : files) Save(name, content);
+    Settle();
+    // The sky names another picture and back: its texture goes and comes.
+    Save("data/sky.vtk", "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\red.png\"\n");
+    Settle();
+    Save("data/sky.vtk", "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\green.png\"\n");
+    Settle();
+    Frame();
+  }
+  EXPECT_EQ(count(glIsList), lists);
+  EXPECT_EQ(count(glIsTexture), textures);
+  EXPECT_EQ(Error(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Saving a layer system while it plays writes the whole file before it
+// replaces the old one; the reload that follows shows the saved state.
+TEST_F(ReloadTest, ALayerSystemSavedWhilePlayingShowsWhatWasSaved) {
+  StartDemo(Channel("vt_2D_VTL", "data\\a.vtl"), {{"data/a.vtl", Layer("255 0 0")}});
+  auto* layers = dynamic_cast<vtLayerSystem*>(demo_->Items[0].get());
+  ASSERT_NE(layers, nullptr);
+  for (auto& key : *layers->Layers[0]->Keys) key->Color = vtColRGBA{0, 255, 0, 255};
+  ASSERT_TRUE(layers->SaveToFile(layers->FileName));
+  ASSERT_TRUE(Settle());
+  EXPECT_NE(demo_->Items[0].get(), layers);
+  Frame();
+  EXPECT_EQ(Centre(), kGreen);
+  EXPECT_FALSE(fs::exists(dir_.File("data/a.vtl.saving")));
+}
+
+TEST_F(ReloadTest, AnEditedScriptKeepsTimePauseMusicAndTheItemsItStillNames) {
+  const std::vector<std::int16_t> tones = testsupport::TestTones(44100 * 3, 2, 44100);
+  for (const char* name : {"data/one.wav", "data/two.wav"})
+    ASSERT_TRUE(testsupport::WriteSound(dir_.File(name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, tones));
+  const std::string camera = Channel("vt_TRANS", "data\\camera.vtt");
+  StartDemo("VT_BASS_MUSIC \"data\\one.wav\"\n" + Channel("vt_2D_VTL", "data\\a.vtl") + camera +
+                Channel("vt_MESH", "data\\ring.vto"),
+            {{"data/a.vtl", Layer("255 0 0", "no.image", "512 384 0 0 256 256")},
+             {"data/camera.vtt", Camera("0 0 -6")},
+             {"data/ring.vto", Torus("0.4")}});
+  ASSERT_NE(demo_->Music->Stream, 0u);
+  demo_->Pause();
+  demo_->Music->SetPosition(demo_->Music->Seconds2Bytes(1.5));
+  const std::uint32_t stream = demo_->Music->Stream;
+  const std::uint64_t position = demo_->Music->GetPosition();
+  const vtRenderItem* layer = demo_->Items[0].get();
+  const vtRenderItem* cameraItem = demo_->Items[1].get();
+  const GLuint ringList = dynamic_cast<vtMesh&>(*demo_->Items[2]).TexturedList;
+  ASSERT_TRUE(glIsList(ringList));
+  std::vector<int> size;
+  reloads_->SetResizeWindow([&](int w, int h) { size = {w, h}; });
+  events_.clear();
+
+  // The ring goes, a second layer comes, the first layer's line changes.
+  const std::string head = "VT_DEMO_ENDTIME 90000\nVT_DEMO_NAME \"Two\"\nVT_DEBUG_MODE\nVT_CURSOR\n"
+                           "VT_WINDOW_WIDTH 320\nVT_WINDOW_HEIGHT 200\n";
+  const std::string items = Channel("vt_2D_VTL", "data\\b.vtl") + camera +
+                            Channel("vt_2D_VTL", "data\\a.vtl", "0 50000 0");
+  dir_.Write("data/b.vtl", Layer("0 255 0", "no.image", "900 100 0 0 64 64"));
+  Save("data/demo.vds", head + "VT_BASS_MUSIC \"data\\one.wav\"\n" + items);
+  ASSERT_TRUE(Settle());
+  ASSERT_EQ(demo_->Items.size(), 3u);
+  EXPECT_EQ(demo_->Items[1].get(), cameraItem);
+  EXPECT_EQ(demo_->Items[2].get(), layer);
+  EXPECT_EQ(demo_->Items[2]->Lines[0]->EndTime, 50000.0f);
+  EXPECT_EQ(demo_->Items[0]->FileName, Path("data/b.vtl"));
+  EXPECT_FALSE(glIsList(ringList));
+  EXPECT_EQ(demo_->CurrentTime, 500.0f);
+  EXPECT_FALSE(demo_->Running);  // still paused
+  EXPECT_EQ(demo_->Music->Stream, stream);
+  EXPECT_EQ(demo_->Music->GetPosition(), position);
+  EXPECT_EQ(demo_->DemoEndTime, 90000.0f);
+  EXPECT_EQ(demo_->Config->Title.substr(demo_->Config->Title.size() - 6), " : Two");
+  EXPECT_TRUE(demo_->DebugMode);
+  EXPECT_TRUE(demo_->CursorMode);
+  EXPECT_EQ(size, (std::vector<int>{320, 200}));
+  ASSERT_EQ(events_.size(), 3u);
+  EXPECT_EQ(events_[0].What, vtReloadEvent::Status::Loaded);
+  EXPECT_EQ(events_[0].ItemIndex, 0);
+  EXPECT_EQ(events_[1].What, vtReloadEvent::Status::Removed);
+  EXPECT_EQ(events_[1].ItemIndex, 2);
+  EXPECT_EQ(events_[2].What, vtReloadEvent::Status::Reloaded);
+  EXPECT_EQ(events_[2].File, "data\\demo.vds");
+  Frame();
+  EXPECT_EQ(Centre(), kRed);
+  EXPECT_EQ(Pixel(Width() * 900 / 1024, Height() * 100 / 768), kGreen);
+
+  // Another music file continues at the demo time, paused as before.
+  Save("data/demo.vds", head + "VT_BASS_MUSIC \"data\\two.wav\"\n" + items);
+  ASSERT_TRUE(Settle());
+  EXPECT_NE(demo_->Music->Stream, stream);
+  EXPECT_EQ(demo_->Music->GetPosition(), demo_->Music->Seconds2Bytes(0.5));
+  EXPECT_FALSE(demo_->Music->Playing());
+
+  // A malformed number changes nothing and says where it is.
+  const std::uint32_t second = demo_->Music->Stream;
+  Save("data/demo.vds", "VT_DEMO_ENDTIME 9x\n" + items);
+  Settle();
+  EXPECT_TRUE(Boxed("File: data\\demo.vds\rLINE: 1")) << boxes_.Calls().back().Text;
+  EXPECT_EQ(demo_->DemoEndTime, 90000.0f);
+  EXPECT_EQ(demo_->Items[2].get(), layer);
+  EXPECT_EQ(demo_->Music->Stream, second);
+  EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
+}
+
+// With the live session no box waits for a click: the message is a line on
+// the picture, and a frame with the line allocates nothing.
+TEST_F(ReloadTest, InLiveModeMessagesAreLinesOnThePictureAndFramesAllocateNothing) {
+  StartDemo(Channel("vt_2D_VTL", "data\\a.vtl"), {{"data/a.vtl", Layer("255 0 0")}});
+  reloads_.reset();
+  vtLiveSession live(*demo_, "data\\demo.vds");
+  ASSERT_TRUE(live.Start());
+  Save("data/a.vtl", Layer("0 2x5 0"));
+  live.BeforeFrame(1000);
+  live.BeforeFrame(2000);
+  EXPECT_TRUE(boxes_.Calls().empty());
+  ASSERT_EQ(live.Console().Count(), 1);
+  const std::string line(live.Console().At(0).Text);
+  EXPECT_NE(line.find("VortaneF Panic: \"2x5\" is an invalid float | File: data\\a.vtl | LINE: 6"), std::string::npos)
+      << line;
+  const auto frame = [&](std::uint32_t now) {
+    live.BeforeFrame(now);
+    demo_->DrawFrame();
+    live.AfterFrame(now);
+  };
+  for (std::uint32_t t = 2000; t < 2100; t += 10) frame(t);
+  EXPECT_EQ(Centre(), kRed);  // the old layer still draws
+  EXPECT_NE(Pixel(8, 8), kRed);  // under the line
+  testsupport::NewCallCounter counter;
+  for (std::uint32_t t = 2100; t < 2300; t += 10) frame(t);
+  EXPECT_EQ(counter.OwnCalls(), 0u);
+}
+
+}  // namespace
