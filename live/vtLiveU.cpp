@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "core/vtFuncU.h"
+#include "platform/Memory.h"
 #include "runtime/vtDSysU.h"
 
 vtLiveSession::vtLiveSession(vtDemoSystem& demo, const std::string& scriptPath)
@@ -20,6 +21,10 @@ bool vtLiveSession::Start() { return reloads_.Start(); }
 
 bool vtLiveSession::BeforeFrame(std::uint32_t nowMs) {
   console_.SetNow(nowMs, demo_.CurrentTime);
+  if (reloads_.Reloads() != reloadsSeen_) {
+    reloadsSeen_ = reloads_.Reloads();
+    platform::ReturnFreeMemory();
+  }
   return reloads_.Poll(nowMs);
 }
 

@@ -28,7 +28,9 @@ class vtLiveSession {
   vtLiveSession& operator=(const vtLiveSession&) = delete;
 
   bool Start();  // after the demo's Init
-  // Applies the file changes that are due (before DrawFrame).
+  // Applies the file changes that are due (before DrawFrame). After a pass
+  // that reloaded anything (once its frame is shown) the memory the old
+  // objects held goes back to the system first.
   bool BeforeFrame(std::uint32_t nowMs);
   // Draws the console over the frame DrawFrame drew (after DrawFrame,
   // before the buffers are swapped). A demo without items draws nothing, so
@@ -42,4 +44,5 @@ class vtLiveSession {
   vtDemoSystem& demo_;
   vtConsole console_;
   vtReloadController reloads_;
+  std::uint32_t reloadsSeen_ = 0;  // reloads_.Reloads() when last looked at
 };

@@ -80,10 +80,7 @@ std::vector<std::string> vtReloadController::WatchedFiles() const {
 
 // Watches exactly what the demo reads now: files it no longer names are
 // dropped, new ones (a picture an edited item names) added.
-void vtReloadController::SyncWatch() {
-  watch_.Clear();
-  for (const std::string& file : WatchedFiles()) watch_.Add(file);
-}
+void vtReloadController::SyncWatch() { watch_.Set(WatchedFiles()); }
 
 bool vtReloadController::Poll(std::uint32_t nowMs) {
   watch_.Poll(nowMs, ready_);
@@ -112,6 +109,7 @@ void vtReloadController::FileChanged(const std::string& enginePath) {
 }
 
 void vtReloadController::Notify(vtReloadEvent::Status status, int index, const std::string& file) {
+  ++reloads_;
   if (observer_) observer_(vtReloadEvent{status, index, file});
 }
 

@@ -76,6 +76,9 @@ class vtReloadController {
   // Called when a reloaded script asks for another window size.
   void SetResizeWindow(std::function<void(int width, int height)> resize) { resizeWindow_ = std::move(resize); }
 
+  // How many reloads were tried so far (each item, picture, script, music).
+  std::uint32_t Reloads() const { return reloads_; }
+
   const platform::FileWatch& Watch() const { return watch_; }
   // Every engine path being watched.
   std::vector<std::string> WatchedFiles() const;
@@ -101,4 +104,5 @@ class vtReloadController {
   std::vector<std::string> ready_;  // reused by Poll
   std::function<void(const vtReloadEvent&)> observer_;
   std::function<void(int, int)> resizeWindow_;
+  std::uint32_t reloads_ = 0;
 };

@@ -57,6 +57,16 @@ bool FileWatch::Add(const std::string& enginePath) {
   return true;
 }
 
+void FileWatch::Set(const std::vector<std::string>& enginePaths) {
+  std::vector<std::string> dropped;
+  for (const Folder& folder : folders_)
+    for (const File& file : folder.Files)
+      if (std::find(enginePaths.begin(), enginePaths.end(), file.EnginePath) == enginePaths.end())
+        dropped.push_back(file.EnginePath);
+  for (const std::string& path : dropped) Remove(path);
+  for (const std::string& path : enginePaths) Add(path);
+}
+
 void FileWatch::Remove(const std::string& enginePath) {
   for (auto folder = folders_.begin(); folder != folders_.end();) {
     auto& files = folder->Files;
@@ -90,7 +100,11 @@ bool FileWatch::Watches(const std::string& enginePath) const {
 void FileWatch::Poll(std::uint32_t nowMs, std::vector<std::string>& ready) {
   ready.clear();
   if (fd_ < 0) return;
-  ReadEvents(nowMs);
+  // What this poll reads happened since the previous one.
+  const std::uint32_t since = polled_ && nowMs - lastPollMs_ < kSlackMs ? lastPollMs_ : nowMs - (polled_ ? kSlackMs : 0);
+  polled_ = true;
+  lastPollMs_ = nowMs;
+  ReadEvents(since);
   for (auto change = pending_.begin(); change != pending_.end();) {
     if (nowMs - change->LastMs >= kQuietMs) {
       ready.push_back(std::move(change->EnginePath));

@@ -8,6 +8,10 @@
 // it has been quiet for kQuietMs, so a save made of several steps is one
 // change and a file still being written is not reported yet.
 //
+// Events are read when Poll runs, so a change counts from the previous
+// poll (it happened after that), but from at most kSlackMs before the poll
+// that reads it: the quiet time is kQuietMs - kSlackMs to kQuietMs.
+//
 // Threads: one thread owns a FileWatch (the player's main thread); nothing
 // runs in the background. Poll never waits.
 #pragma once
@@ -21,6 +25,7 @@ namespace platform {
 class FileWatch {
  public:
   static constexpr std::uint32_t kQuietMs = 30;
+  static constexpr std::uint32_t kSlackMs = 10;
 
   FileWatch();  // Ok() false, with Error(), when inotify is not available
   ~FileWatch();
@@ -30,6 +35,9 @@ class FileWatch {
   bool Ok() const { return fd_ >= 0; }
   const std::string& Error() const { return error_; }
 
+  // Watches exactly these files: the others are dropped (with their
+  // pending changes), new ones added as Add does.
+  void Set(const std::vector<std::string>& enginePaths);
   // Watches the file at enginePath (the file itself need not exist yet;
   // its name is matched ignoring letter case, as the file layer opens it).
   // False when its folder cannot be watched (missing, no permission, no
@@ -39,10 +47,10 @@ class FileWatch {
   void Clear();
   bool Watches(const std::string& enginePath) const;
 
-  // Takes every event the kernel has queued, stamping it with nowMs (any
-  // millisecond clock), and sets ready to the engine paths, as given to
-  // Add, of the files changed and quiet for kQuietMs since. Without events
-  // and pending files it costs one system call and allocates nothing.
+  // Takes every event the kernel has queued (nowMs: any millisecond clock)
+  // and sets ready to the engine paths, as given to Add, of the files
+  // changed and quiet since. Without events and pending files it costs one
+  // system call and allocates nothing.
   void Poll(std::uint32_t nowMs, std::vector<std::string>& ready);
   // True while a reported change waits for its quiet time.
   bool Pending() const { return !pending_.empty(); }
@@ -68,6 +76,8 @@ class FileWatch {
   void TouchAll(std::uint32_t nowMs);
 
   int fd_ = -1;
+  bool polled_ = false;
+  std::uint32_t lastPollMs_ = 0;
   std::string error_;
   std::vector<Folder> folders_;
   std::vector<Change> pending_;

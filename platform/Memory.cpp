@@ -1,5 +1,6 @@
 #include "platform/Memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -18,5 +19,7 @@ void PrefaultForWriting(void* data, std::size_t bytes) {
   (void)bytes;
 #endif
 }
+
+void ReturnFreeMemory() { malloc_trim(0); }
 
 }  // namespace platform

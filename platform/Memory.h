@@ -1,4 +1,4 @@
-// Memory the system maps for us.
+// Memory the system maps for us, and the heap's pages.
 #pragma once
 
 #include <cstddef>
@@ -11,5 +11,11 @@ namespace platform {
 // were. Without the request (an older system) nothing happens; nothing is
 // shown or logged. Any thread.
 void PrefaultForWriting(void* data, std::size_t bytes);
+
+// Gives the heap's free memory back to the system (glibc's malloc_trim):
+// after a large object was freed the allocator would otherwise keep its
+// pages resident. Takes about a millisecond per ten megabytes returned;
+// any thread.
+void ReturnFreeMemory();
 
 }  // namespace platform

@@ -52,14 +52,14 @@ std::string Torus(const std::string& width, const std::string& stacks = "16") {
          "\nVT_STACKS " + stacks + "\nVT_SLICES 32\n}\n}\n";
 }
 
-std::string Triangle(const std::string& size, const std::string& face = "0") {
+std::string Triangle(const std::string& size, const std::string& corner = "0") {
   return "*3DSMAX_ASCIIEXPORT\t200\n*MATERIAL_LIST {\n\t*MATERIAL_COUNT 1\n\t*MATERIAL 0 {\n"
          "\t\t*MATERIAL_NAME \"m\"\n\t\t*MATERIAL_DIFFUSE 1.0 1.0 1.0\n"
          "\t\t*MAP_DIFFUSE {\n\t\t\t*BITMAP \"data\\red.png\"\n\t\t}\n\t}\n}\n*GEOMOBJECT {\n\t*NODE_TM {\n"
          "\t\t*NODE_NAME \"o\"\n\t}\n\t*MESH {\n\t\t*MESH_VERTEX_LIST {\n"
          "\t\t\t*MESH_VERTEX    0\t0.0\t0.0\t0.0\n\t\t\t*MESH_VERTEX    1\t" + size + "\t0.0\t0.0\n"
          "\t\t\t*MESH_VERTEX    2\t0.0\t" + size + "\t0.0\n\t\t}\n\t\t*MESH_FACE_LIST {\n"
-         "\t\t\t*MESH_FACE    " + face + ":    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    0\n"
+         "\t\t\t*MESH_FACE    0:    A:    " + corner + " B:    1 C:    2 AB:    1 BC:    1 CA:    0\n"
          "\t\t}\n\t}\n\t*MATERIAL_REF 0\n}\n";
 }
 
@@ -315,8 +315,11 @@ TEST_F(ReloadTest, ReloadsLeaveNoDisplayListOrTextureBehind) {
   ASSERT_GT(lists, 0);
   ASSERT_GT(textures, 0);
   for (int round = 0; round < 3; ++round) {
+    events_.clear();
     for (const auto& [name, content] : broken) Save(name, content);
     Settle();
+    ASSERT_EQ(events_.size(), broken.size());
+    for (const vtReloadEvent& e : events_) EXPECT_EQ(e.What, vtReloadEvent::Status::Failed) << e.File;
     for (const auto& [name, content] : files) Save(name, content);
     Settle();
     // The sky names another picture and back: its texture goes and comes.

@@ -70,29 +70,46 @@ const Change kChanges[] = {
 };
 
 TEST_F(FileWatchTest, EachWayOfChangingAFileIsOneChangeOnceQuiet) {
+  std::uint32_t base = 1000;
   for (const Change& change : kChanges) {
     SCOPED_TRACE(change.Name);
     dir_.Write("data/a.vtl", "old");
     watch_.Clear();
     ASSERT_TRUE(watch_.Add(Engine("data/a.vtl")));
+    base += 10000;
+    EXPECT_TRUE(PollAt(base).empty());
     change.Make(dir_);
-    EXPECT_TRUE(PollAt(1000).empty());  // just seen: not quiet yet
+    EXPECT_TRUE(PollAt(base + 5).empty());  // just seen: not quiet yet
     EXPECT_TRUE(watch_.Pending());
-    EXPECT_TRUE(PollAt(1000 + FileWatch::kQuietMs - 1).empty());
-    EXPECT_EQ(PollAt(1000 + FileWatch::kQuietMs), std::vector<std::string>{Engine("data/a.vtl")});
-    EXPECT_TRUE(PollAt(5000).empty());  // reported once
+    EXPECT_TRUE(PollAt(base + FileWatch::kQuietMs - 1).empty());
+    EXPECT_EQ(PollAt(base + FileWatch::kQuietMs), std::vector<std::string>{Engine("data/a.vtl")});
+    EXPECT_TRUE(PollAt(base + 5000).empty());  // reported once
     EXPECT_FALSE(watch_.Pending());
   }
 }
 
-TEST_F(FileWatchTest, AnotherChangeBeforeTheQuietTimeStartsItAgain) {
+// A change read at a poll counts from the previous poll, or from kSlackMs
+// before it when the polls are further apart; another change starts the
+// quiet time again.
+TEST_F(FileWatchTest, TheQuietTimeCountsFromWhenTheChangeCanHaveHappened) {
   ASSERT_TRUE(watch_.Add(Engine("data/a.vtl")));
+  PollAt(1000);
   dir_.Write("data/a.vtl", "half");
-  EXPECT_TRUE(PollAt(1000).empty());
+  EXPECT_TRUE(PollAt(1005).empty());  // counts from 1000
+  EXPECT_TRUE(PollAt(1000 + FileWatch::kQuietMs - 1).empty());
+  EXPECT_EQ(PollAt(1000 + FileWatch::kQuietMs).size(), 1u);
+
+  PollAt(2000);
+  dir_.Write("data/a.vtl", "half");
+  EXPECT_TRUE(PollAt(2100).empty());  // a long pass: counts from 2100 - slack
   dir_.Write("data/a.vtl", "whole");
-  EXPECT_TRUE(PollAt(1020).empty());
-  EXPECT_TRUE(PollAt(1020 + FileWatch::kQuietMs - 1).empty());
-  EXPECT_EQ(PollAt(1020 + FileWatch::kQuietMs).size(), 1u);
+  EXPECT_TRUE(PollAt(2105).empty());  // counts from 2100 now
+  EXPECT_TRUE(PollAt(2100 + FileWatch::kQuietMs - 1).empty());
+  EXPECT_EQ(PollAt(2100 + FileWatch::kQuietMs).size(), 1u);
+
+  watch_.Set({Engine("data/other.txt")});
+  EXPECT_FALSE(watch_.Watches(Engine("data/a.vtl")));
+  EXPECT_TRUE(watch_.Watches(Engine("data/other.txt")));
 }
 
 TEST_F(FileWatchTest, OnlyWatchedNamesAreReportedAsTheyWereGiven) {
