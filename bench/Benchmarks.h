@@ -11,5 +11,6 @@ int RunClockBench(int argc, char** argv);
 int RunTextureBench(int argc, char** argv);
 int RunTextBench(int argc, char** argv);
 int RunNumbersBench(int argc, char** argv);
+int RunLiveBench(int argc, char** argv);
 
 }  // namespace bench
