@@ -141,6 +141,8 @@ void TrackMouse(const platform::WindowEvent& event) {
 
 }  // namespace
 
+void ResizeGlWindow(int width, int height) { TheWindow().SetClientSize(width, height); }
+
 void WindowProc(const platform::WindowEvent& event) {
   using platform::WindowEventKind;
   bool validKey = event.Key > 0 && event.Key < static_cast<int>(kKeyCount);

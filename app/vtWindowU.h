@@ -27,6 +27,9 @@ bool OpenGlWindow(const vtConfigData& config);
 bool ActivateGlWindow(const vtConfigData& config);
 // Undoes OpenGlWindow, reporting each failed release.
 void CloseGlWindow();
+// Gives the window another client size (live authoring, after the script
+// changed it); the viewport follows with the Resized event.
+void ResizeGlWindow(int width, int height);
 // Handles one window event (everything but the quit event). A resize
 // follows the client size with the viewport only (ResizeViewport); mouse
 // events update Mouse.

@@ -229,6 +229,10 @@ void GlWindow::SetTitle(const std::string& title) {
   if (window_) SDL_SetWindowTitle(AsWindow(window_), title.c_str());
 }
 
+void GlWindow::SetClientSize(int width, int height) {
+  if (window_ && !fullScreen_ && width > 0 && height > 0) SDL_SetWindowSize(AsWindow(window_), width, height);
+}
+
 void GlWindow::SwapBuffers() {
   if (window_) SDL_GL_SwapWindow(AsWindow(window_));
 }

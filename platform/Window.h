@@ -71,6 +71,9 @@ class GlWindow {
 
   void Show();  // shows, raises and focuses the window
   void SetTitle(const std::string& title);
+  // Asks for another size of the drawable area (a windowed window only); a
+  // Resized event follows once the display has made the change.
+  void SetClientSize(int width, int height);
   void SwapBuffers();
   // The size of the drawable area in pixels.
   void ClientSize(int& width, int& height) const;
