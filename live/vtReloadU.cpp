@@ -8,6 +8,7 @@
 
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
+#include "platform/AudioDecoder.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/TextureLoader.h"
@@ -297,34 +298,50 @@ void vtReloadController::ApplySettings(vtDemoSystem& fresh) {
 // the same one keeps playing untouched.
 bool vtReloadController::ApplyMusic(vtDemoSystem& fresh) {
   const bool replace = fresh.Requests.MusicName != demo_.Requests.MusicName;
-  if (replace) ReplaceMusic(fresh.Requests.MusicName);
+  if (replace) ReplaceMusic(fresh.Requests.MusicName, false);
   demo_.Requests = fresh.Requests;
   demo_.Music->Timer = demo_.Requests.MusicTimer && demo_.Music->Stream != 0;
   return replace;
 }
 
-void vtReloadController::ReloadMusic() {
+// The file changed: a stream that opens replaces the old one; one that does
+// not (a file still being written) leaves the old one playing.
+bool vtReloadController::ReloadMusic() {
   demo_.UpdateClock();
-  ReplaceMusic(demo_.Requests.MusicName);
+  const bool replaced = ReplaceMusic(demo_.Requests.MusicName, true);
   demo_.Music->Timer = demo_.Requests.MusicTimer && demo_.Music->Stream != 0;
-  Notify(demo_.Music->Stream != 0 ? vtReloadEvent::Status::Reloaded : vtReloadEvent::Status::Failed, -1,
-         MusicFile());
+  Notify(replaced ? vtReloadEvent::Status::Reloaded : vtReloadEvent::Status::Failed, -1, MusicFile());
+  return replaced;
 }
 
-void vtReloadController::ReplaceMusic(const std::string& name) {
-  // Playing on: the old stream played, or there was none and the clock runs.
+// The named music replaces the stream, at the demo time, playing when the
+// old one played (or, without music so far, when the clock runs). A file
+// that does not decode is reported; the old music stays when keepOnFailure,
+// otherwise the demo goes silent as it would have started. (The file is
+// tried before the old stream closes: many audio drivers open one output
+// at a time.)
+bool vtReloadController::ReplaceMusic(const std::string& name, bool keepOnFailure) {
   const bool play = demo_.Music->Stream != 0 ? demo_.Music->Playing() : demo_.Running && demo_.TimelineList != 0;
+  const std::string file = WorkDir() + "\\" + name;
+  const auto report = [&] {
+    if (GlobalFunc) GlobalFunc->ShowWarning("The music cannot be played.\rFile: " + file);
+  };
   if (name.empty()) {
     demo_.Music = std::make_unique<vtBass>();
-    return;
+    return true;
+  }
+  if (keepOnFailure && !platform::OpenAudioFile(file)) {
+    report();
+    return false;
   }
   demo_.Music->LoadMusic(name);
-  if (demo_.Music->Stream == 0) {  // the next save of the file tries again
-    if (GlobalFunc) GlobalFunc->ShowWarning("The music cannot be played.\rFile: " + WorkDir() + "\\" + name);
-    return;
+  if (demo_.Music->Stream == 0) {
+    report();
+    return false;
   }
   demo_.Music->SetPosition(demo_.Music->Seconds2Bytes(std::max(0.0f, demo_.CurrentTime) / 1000.0));
   if (play) demo_.Music->Play();
+  return true;
 }
 
 // The demo time goes on from time whatever clock now drives it.

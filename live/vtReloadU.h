@@ -69,7 +69,7 @@ class vtReloadController {
   bool ReloadItem(std::size_t index);
   bool ReloadPicture(const std::string& enginePath);
   bool ReloadScript();
-  void ReloadMusic();
+  bool ReloadMusic();
 
   // Called after each reload with what happened.
   void SetObserver(std::function<void(const vtReloadEvent&)> observer) { observer_ = std::move(observer); }
@@ -91,7 +91,7 @@ class vtReloadController {
   void MergeItems(vtDemoSystem& fresh);
   void ApplySettings(vtDemoSystem& fresh);
   bool ApplyMusic(vtDemoSystem& fresh);  // true when the music was replaced
-  void ReplaceMusic(const std::string& name);
+  bool ReplaceMusic(const std::string& name, bool keepOnFailure);
   void KeepClock(float time);
   void FinishStart();
   std::string VersionFile() const;

@@ -424,6 +424,54 @@ TEST_F(ReloadTest, AnEditedScriptKeepsTimePauseMusicAndTheItemsItStillNames) {
   EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
 }
 
+// The music file itself changes: a new stream goes on at the demo time; a
+// file that does not play leaves the old one.
+TEST_F(ReloadTest, AChangedMusicFileGoesOnAtTheDemoTimeUnlessItDoesNotPlay) {
+  const std::vector<std::int16_t> tones = testsupport::TestTones(44100 * 2, 2, 44100);
+  ASSERT_TRUE(testsupport::WriteSound(dir_.File("data/one.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, tones));
+  StartDemo("VT_BASS_MUSIC \"data\\one.wav\"\n" + Channel("vt_2D_VTL", "data\\a.vtl"),
+            {{"data/a.vtl", Layer("255 0 0")}});
+  ASSERT_NE(demo_->Music->Stream, 0u);
+  demo_->Pause();
+  const std::uint32_t first = demo_->Music->Stream;
+  ASSERT_TRUE(testsupport::WriteSound(dir_.File("data/new.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, tones));
+  fs::rename(dir_.File("data/new.wav"), dir_.File("data/one.wav"));
+  ASSERT_TRUE(Settle());
+  const std::uint32_t second = demo_->Music->Stream;
+  EXPECT_NE(second, first);
+  EXPECT_EQ(demo_->Music->GetPosition(), demo_->Music->Seconds2Bytes(0.5));
+  EXPECT_EQ(demo_->Music->Bytes2Seconds(demo_->Music->Seconds2Bytes(1.0)), 1.0);
+  EXPECT_FALSE(demo_->Music->Playing());
+
+  Save("data/one.wav", "not a sound");
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(demo_->Music->Stream, second);
+  EXPECT_TRUE(Boxed("The music cannot be played."));
+  EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
+}
+
+// A script that did not read at start-up left nothing to play; once it
+// reads, the demo starts as Init would have started it.
+TEST_F(ReloadTest, AScriptThatFailedAtStartUpPlaysOnceItReads) {
+  dir_.Write("data/a.vtl", Layer("255 0 0"));
+  dir_.Write("data/demo.vds", "VT_DEMO_ENDTIME 1x\n" + Channel("vt_2D_VTL", "data\\a.vtl"));
+  demo_ = std::make_unique<vtDemoSystem>();
+  EXPECT_FALSE(demo_->LoadScript("data\\demo.vds"));
+  demo_->SetManualTime(500);
+  demo_->Init();
+  reloads_ = std::make_unique<vtReloadController>(*demo_, "data\\demo.vds");
+  ASSERT_TRUE(reloads_->Start());
+  EXPECT_TRUE(demo_->Items.empty());
+
+  Save("data/demo.vds", "VT_DEMO_ENDTIME 100000\n" + Channel("vt_2D_VTL", "data\\a.vtl"));
+  ASSERT_TRUE(Settle());
+  ASSERT_EQ(demo_->Items.size(), 1u);
+  EXPECT_TRUE(demo_->Loaded);
+  EXPECT_NE(demo_->TimelineList, 0u);
+  Frame();
+  EXPECT_EQ(Centre(), kRed);
+}
+
 // With the live session no box waits for a click: the message is a line on
 // the picture, and a frame with the line allocates nothing.
 TEST_F(ReloadTest, InLiveModeMessagesAreLinesOnThePictureAndFramesAllocateNothing) {
