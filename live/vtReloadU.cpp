@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "core/vtFuncU.h"
@@ -31,8 +30,8 @@ bool Readable(const std::string& enginePath) {
   return true;
 }
 
-void Report(const std::string& text) {
-  if (GlobalFunc) GlobalFunc->Panic(text);
+void Warn(const std::string& text) {
+  if (GlobalFunc) GlobalFunc->ShowWarning(text);
 }
 
 std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
@@ -56,7 +55,7 @@ vtReloadController::~vtReloadController() = default;
 
 bool vtReloadController::Start() {
   if (!watch_.Ok()) {
-    Report("Live authoring cannot watch the demo's files: " + watch_.Error());
+    Warn("Live authoring cannot watch the demo's files: " + watch_.Error());
     return false;
   }
   SyncWatch();
@@ -131,7 +130,7 @@ bool vtReloadController::ReloadItem(std::size_t index) {
   const int at = static_cast<int>(index);
   // A file that cannot be opened would load as an empty item.
   if (!Readable(file)) {
-    Report("The file cannot be read; the item keeps what it showed.\rFile: " + file);
+    Warn("The file cannot be read; the item keeps what it showed.\rFile: " + file);
     Notify(vtReloadEvent::Status::Failed, at, file);
     return false;
   }
@@ -184,7 +183,7 @@ std::vector<std::size_t> vtReloadController::ItemsNaming(const std::string& pict
 bool vtReloadController::ReloadPicture(const std::string& enginePath) {
   platform::Picture picture;
   if (!platform::DecodePicture(enginePath, platform::MaxTextureSize(), picture)) {
-    if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + enginePath);
+    Warn("Cannot load the texture: " + enginePath);
     Notify(vtReloadEvent::Status::Failed, -1, enginePath);
     return false;
   }
@@ -198,7 +197,7 @@ bool vtReloadController::ReloadPicture(const std::string& enginePath) {
   }
   glPopAttrib();
   if (!uploaded) {
-    if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + enginePath);
+    Warn("Cannot load the texture: " + enginePath);
     Notify(vtReloadEvent::Status::Failed, -1, enginePath);
     return false;
   }
@@ -217,7 +216,8 @@ bool vtReloadController::ReloadScript() {
   fresh.ApplyRequests = false;  // neither the log nor the music opens twice
   if (!fresh.LoadScript(scriptPath_)) {
     // A malformed script has shown its message; a missing one says so here.
-    if (fresh.ScriptError.empty()) Report("The demo script cannot be read; the demo plays on as it was.\rFile: " + scriptPath_);
+    if (fresh.ScriptError.empty())
+      Warn("The demo script cannot be read; the demo plays on as it was.\rFile: " + scriptPath_);
     Notify(vtReloadEvent::Status::Failed, -1, scriptPath_);
     return false;
   }
@@ -323,9 +323,7 @@ bool vtReloadController::ReloadMusic() {
 bool vtReloadController::ReplaceMusic(const std::string& name, bool keepOnFailure) {
   const bool play = demo_.Music->Stream != 0 ? demo_.Music->Playing() : demo_.Running && demo_.TimelineList != 0;
   const std::string file = WorkDir() + "\\" + name;
-  const auto report = [&] {
-    if (GlobalFunc) GlobalFunc->ShowWarning("The music cannot be played.\rFile: " + file);
-  };
+  const auto report = [&] { Warn("The music cannot be played.\rFile: " + file); };
   if (name.empty()) {
     demo_.Music = std::make_unique<vtBass>();
     return true;
