@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "app/vtWindowU.h"
+#include "live/vtLiveU.h"
 #include "platform/Clock.h"
 #include "platform/DisplayLoss.h"
 #include "platform/Present.h"
@@ -15,14 +16,18 @@ namespace {
 constexpr std::uint32_t kMinimisedNapMs = 10;
 
 // The demo system as the idle pass drives it, with the time overlay drawn
-// over its frames.
+// over its frames. In live mode the session reloads what changed before
+// the frame and draws its console over everything.
 class vtDemoLoopTarget : public vtLoopTarget {
  public:
-  vtDemoLoopTarget(vtDemoSystem& demo, bool live) : demo_(demo), live_(live) {}
+  vtDemoLoopTarget(vtDemoSystem& demo, vtLiveSession* session) : demo_(demo), session_(session) {}
   bool DrawFrame() override {
     RecordFrameTime();
+    const std::uint32_t now = platform::TimeGetTime();
+    if (session_) session_->BeforeFrame(now);
     if (!demo_.DrawFrame()) return false;
     if (overlayShown_) overlay_.Draw({demo_.CurrentTime, demo_.Speed(), demo_.Loop(), demo_.Paused()});
+    if (session_) session_->AfterFrame(now);
     return true;
   }
   bool CursorMode() const override { return demo_.CursorMode; }
@@ -34,7 +39,7 @@ class vtDemoLoopTarget : public vtLoopTarget {
   void Resume() override { demo_.Resume(); }
   void SwapBuffers() override { platform::SwapWindowBuffers(); }
 
-  bool LiveMode() const override { return live_; }
+  bool LiveMode() const override { return session_ != nullptr; }
   float Time() const override { return demo_.CurrentTime; }
   float EndTime() const override { return demo_.DemoEndTime; }
   void SeekTo(float ms) override { demo_.SeekTo(ms); }
@@ -59,7 +64,7 @@ class vtDemoLoopTarget : public vtLoopTarget {
   }
 
   vtDemoSystem& demo_;
-  bool live_;
+  vtLiveSession* session_;
   bool overlayShown_ = false;
   vtTimeOverlay overlay_;
   std::chrono::steady_clock::time_point lastFrame_;
@@ -88,10 +93,13 @@ void RunMessageLoop(vtLoopTarget& target) {
 int RunProgram(const vtPlayerOptions& options) {
   DemoSystem = std::make_unique<vtDemoSystem>();
   DemoSystem->Music->SetMuted(options.Mute);
+  // Live, messages become lines on the picture from the script on.
+  std::unique_ptr<vtLiveSession> live;
+  if (options.Live) live = std::make_unique<vtLiveSession>(*DemoSystem, kDemoScript);
   DemoSystem->LoadScript(kDemoScript);
   // The demo system has reported a malformed script; a half-read demo is
-  // not worth a window.
-  if (!DemoSystem->ScriptError.empty()) return 1;
+  // not worth a window (live, the window waits for the script's repair).
+  if (!DemoSystem->ScriptError.empty() && !live) return 1;
   ApplyWindowOptions(options, *DemoSystem);
   DemoSystem->LoopDemo = options.Loop;
   if (!OpenGlWindow(*DemoSystem->Config)) return FullScreenDeclined ? 0 : 1;
@@ -99,9 +107,14 @@ int RunProgram(const vtPlayerOptions& options) {
   ActivateGlWindow(*DemoSystem->Config);
   DemoSystem->Init();
   if (options.StartMs > 0) DemoSystem->SeekTo(options.StartMs);
-  vtDemoLoopTarget target(*DemoSystem, options.Live);
+  if (live) {
+    live->Reloads().SetResizeWindow(ResizeGlWindow);
+    live->Start();
+  }
+  vtDemoLoopTarget target(*DemoSystem, live.get());
   RunMessageLoop(target);
   platform::MarkEnding();  // the display may go away meanwhile (a session ending)
+  live.reset();  // its font lists go while the context is there
   CloseGlWindow();
   return 0;
 }

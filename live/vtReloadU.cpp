@@ -321,11 +321,12 @@ bool vtReloadController::ReloadMusic() {
 // tried before the old stream closes: many audio drivers open one output
 // at a time.)
 bool vtReloadController::ReplaceMusic(const std::string& name, bool keepOnFailure) {
-  const bool play = demo_.Music->Stream != 0 ? demo_.Music->Playing() : demo_.Running && demo_.TimelineList != 0;
+  // Music is heard while the demo plays, at the normal speed, once started.
+  const bool play = !demo_.Paused() && demo_.Speed() == 1 && demo_.TimelineList != 0;
   const std::string file = WorkDir() + "\\" + name;
   const auto report = [&] { Warn("The music cannot be played.\rFile: " + file); };
   if (name.empty()) {
-    demo_.Music = std::make_unique<vtBass>();
+    demo_.Music->LoadMusic(name);  // no file: the stream closes, the player (muted or not) stays
     return true;
   }
   if (keepOnFailure && !platform::OpenAudioFile(file)) {
@@ -342,20 +343,9 @@ bool vtReloadController::ReplaceMusic(const std::string& name, bool keepOnFailur
   return true;
 }
 
-// The demo time goes on from time whatever clock now drives it.
-void vtReloadController::KeepClock(float time) {
-  switch (demo_.ClockSource()) {
-    case vtClockSource::System:
-      if (demo_.Running)
-        demo_.StartTick = platform::TimeGetTime() - static_cast<std::uint32_t>(static_cast<std::int32_t>(time));
-      break;
-    case vtClockSource::Music:
-      demo_.Music->SetPosition(demo_.Music->Seconds2Bytes(std::max(0.0f, time) / 1000.0));
-      break;
-    case vtClockSource::Manual:
-      break;
-  }
-}
+// The demo time goes on from time whatever clock now drives it, the music
+// placed there too.
+void vtReloadController::KeepClock(float time) { demo_.SeekTo(time); }
 
 // A demo that had nothing to play at start-up (no script, no items) starts
 // now, as Init would have started it.
