@@ -34,6 +34,7 @@
 #include "core/vtFuncU.h"
 #include "live/vtLiveU.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "runtime/vtDSysU.h"
 #include "runtime/vtStartU.h"
 
@@ -101,7 +102,9 @@ std::vector<EditedFile> EditedFiles(const DemoCopy& demo) {
   std::vector<EditedFile> files = {
       {"layer file", demo.File("data/layers/title.vtl"), work + "data\\layers\\title.vtl", "", ""},
       {"transformation file", demo.File("data/items/orbit_ship.vtt"), work + "data\\items\\orbit_ship.vtt", "", ""},
-      {"picture", demo.File("data/textures/title_vortane.png"), work + "data\\textures\\title_vortane.png", "", ""},
+      // The store, and so the reload, knows a picture by its file on disk.
+      {"picture", demo.File("data/textures/title_vortane.png"),
+       platform::CanonicalPath(demo.File("data/textures/title_vortane.png")), "", ""},
   };
   for (EditedFile& file : files) file.A = ReadAll(file.Path);
   std::string layer = files[0].A, trans = files[1].A;

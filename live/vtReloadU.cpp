@@ -171,7 +171,7 @@ std::vector<std::size_t> vtReloadController::ItemsNaming(const std::string& pict
     textures.clear();
     demo_.Items[i]->ListTextures(textures);
     for (const vtTexture* texture : textures) {
-      if (texture->Id == 0 && texture->FullPath() == picture) {
+      if (texture->Id == 0 && texture->Key == picture) {
         items.push_back(i);
         break;
       }

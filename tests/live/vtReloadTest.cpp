@@ -16,6 +16,7 @@
 #include "items/vtMeshU.h"
 #include "layers/vtLSysU.h"
 #include "live/vtLiveU.h"
+#include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "resources/vtStoreU.h"
 #include "runtime/vtDSysU.h"
@@ -254,7 +255,7 @@ TEST_F(ReloadTest, AnEditedPictureShowsInEveryItemUsingItAtOnce) {
             {{"data/sky.vtk", "VT_SKY_SIZE 50\nVT_TEXT_SOURCE \"data\\pic.png\"\n"},
              {"data/left.vtl", Layer("255 255 255", "data\\pic.png", "128 384 0 0 256 768")},
              {"data/right.vtl", Layer("255 255 255", "data\\pic.png", "896 384 0 0 256 768")}});
-  ASSERT_TRUE(GlobalStore->Find(Path("data/pic.png"), vt_TEXTURE));
+  ASSERT_TRUE(GlobalStore->Find(platform::CanonicalPath(dir_.File("data/pic.png")), vt_TEXTURE));
   const std::uint32_t name = GlobalStore->FoundId;
   std::vector<const vtRenderItem*> items;
   for (const auto& item : demo_->Items) items.push_back(item.get());
@@ -267,7 +268,7 @@ TEST_F(ReloadTest, AnEditedPictureShowsInEveryItemUsingItAtOnce) {
   ASSERT_TRUE(Settle());
   Frame();
   for (int x : xs) EXPECT_EQ(Pixel(x, Height() / 2), kGreen) << x;
-  ASSERT_TRUE(GlobalStore->Find(Path("data/pic.png"), vt_TEXTURE));
+  ASSERT_TRUE(GlobalStore->Find(platform::CanonicalPath(dir_.File("data/pic.png")), vt_TEXTURE));
   EXPECT_EQ(GlobalStore->FoundId, name);
   for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(demo_->Items[i].get(), items[i]);
 }
@@ -283,7 +284,7 @@ TEST_F(ReloadTest, APictureThatWasMissingIsLoadedWhenItAppears) {
   ASSERT_TRUE(Settle());
   Frame();
   EXPECT_EQ(Centre(), kGreen);
-  ASSERT_TRUE(GlobalStore->Find(Path("data/late.png"), vt_TEXTURE));
+  ASSERT_TRUE(GlobalStore->Find(platform::CanonicalPath(dir_.File("data/late.png")), vt_TEXTURE));
   EXPECT_NE(GlobalStore->FoundId, 0u);
 }
 
