@@ -71,7 +71,8 @@ class vtConsole {
     now_ = nowMs;
     demoTime_ = demoTime;
   }
-  // Called for every message after it became a line.
+  // Called for every message after it became a line, on the thread that
+  // showed the box (the main thread). nullptr: none.
   void SetObserver(std::function<void(const vtConsoleMessage&)> observer) { observer_ = std::move(observer); }
 
   // One box as a line, at nowMs of any millisecond clock (Draw's clock),

@@ -71,7 +71,9 @@ class vtReloadController {
   bool ReloadScript();
   bool ReloadMusic();
 
-  // Called after each reload with what happened.
+  // Called after each reload with what happened, on the main thread from
+  // inside Poll (or the Reload call), after the change is in place: a
+  // front end may read the demo's Items there. nullptr: none.
   void SetObserver(std::function<void(const vtReloadEvent&)> observer) { observer_ = std::move(observer); }
   // Called when a reloaded script asks for another window size.
   void SetResizeWindow(std::function<void(int width, int height)> resize) { resizeWindow_ = std::move(resize); }
