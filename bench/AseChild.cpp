@@ -7,6 +7,7 @@
 
 #include "bench/BenchSupport.h"
 #include "core/vtFuncU.h"
+#include "core/vtLoadPipelineU.h"
 #include "core/vtLogU.h"
 #include "platform/MessageBox.h"
 #include "platform/OffscreenGL.h"
@@ -37,7 +38,11 @@ int TimeAseRead(const std::string& path, bool withGl) {
   const auto start = Clock::now();
   const double cpuStart = ProcessCpuSeconds();
   if (withGl) {
+    // As the player loads: through the load pipeline, workers reading.
+    vtLoadPipeline pipeline(vtLoadPipeline::ConfiguredThreads());
+    vtLoadPipeline::Attachment attached(pipeline);
     scene.LoadFromFile();
+    pipeline.Finish();
     glFinish();
   } else {
     scene.ReadFile();

@@ -9,7 +9,8 @@ namespace bench {
 void StartEngine();
 
 // Reads the ASE file (ReadFile; with GL the whole LoadFromFile with its
-// display lists on an offscreen context) and prints "seconds objects
+// display lists on an offscreen context, through the load pipeline with
+// the configured threads, as the player loads) and prints "seconds objects
 // cpu-seconds" (user and system time of every thread during the work).
 // Returns the process exit status: 0 when the scene was read.
 int TimeAseRead(const std::string& path, bool withGl);

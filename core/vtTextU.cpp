@@ -340,11 +340,21 @@ bool vtText::Fill() {
     return false;
   }
   bytesRead_ += len_;
-  if (g_progressHook && fileSize_ > 0) g_progressHook(std::min(1.0, static_cast<double>(bytesRead_) / fileSize_));
+  if (fileSize_ > 0) {
+    const double fraction = std::min(1.0, static_cast<double>(bytesRead_) / fileSize_);
+    if (progressTo_)
+      progressTo_(fraction);
+    else
+      ReportProgress(fraction);
+  }
   return true;
 }
 
 void vtText::SetProgressHook(ProgressHook hook) { g_progressHook = hook; }
+
+void vtText::ReportProgress(double fraction) {
+  if (g_progressHook) g_progressHook(fraction);
+}
 
 bool vtText::Eof() {
   if (!file_ || openMode_ != vtRead) return true;

@@ -7,12 +7,14 @@
 // the value with one of the operations below.
 //
 // A reader is used by one thread at a time; separate readers may run on
-// separate threads (the progress hook is then only set from the thread
-// that draws).
+// separate threads. Opening shows the bad-extension box, so a reader is
+// opened on the main thread; one read on a worker reports its progress
+// through ReportProgressTo, never through the program's hook.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <stdexcept>
@@ -192,6 +194,7 @@ class vtText {
   // The read buffer's size (1 MiB by default), taken at the next Open; tests
   // and the fuzzer shrink it to put line ends on buffer boundaries.
   void SetBufferSize(size_t bytes) { bufferSize_ = bytes > 0 ? bytes : 1; }
+  size_t BufferSize() const { return bufferSize_; }
 
   const std::string& FileName() const { return fileName_; }
 
@@ -199,6 +202,10 @@ class vtText {
   // share of the file read so far (0..1). One hook for the whole program.
   using ProgressHook = void (*)(double fraction);
   static void SetProgressHook(ProgressHook hook);
+  static void ReportProgress(double fraction);  // to the hook, when one is set
+  // Where this reader reports its progress instead of the hook (a reader on
+  // a worker thread hands it to the thread that draws); empty: the hook.
+  void ReportProgressTo(std::function<void(double)> report) { progressTo_ = std::move(report); }
   bool IsOpen() const { return file_ != nullptr; }
   // Bytes of the file not yet handed out as lines (0 when the size is unknown).
   std::uint64_t BytesLeft() const {
@@ -229,6 +236,7 @@ class vtText {
   bool lineHasSlash_ = false;  // the physical line just read holds a '/'
   std::uint64_t fileSize_ = 0;
   std::uint64_t bytesRead_ = 0;
+  std::function<void(double)> progressTo_;
 
  public:
   // The scan's state, for the scan only: what the 64-byte blocks of a

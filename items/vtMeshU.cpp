@@ -57,12 +57,24 @@ std::string vtMesh::CheckLists() const {
 
 bool vtMesh::BuildGeometry() {
   vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
+  const std::string problem = ResolveGeometry();
+  if (!problem.empty()) {
+    if (GlobalFunc) GlobalFunc->ShowWarning(RefusalText(problem));
+    return false;
+  }
+  BuildLists();
+  return true;
+}
+
+std::string vtMesh::RefusalText(const std::string& problem) const {
+  return "Object \"" + Name + "\" is not drawn: " + problem + "\rFile: " + FileName;
+}
+
+std::string vtMesh::ResolveGeometry() {
   std::string problem = CheckLists();
   if (!problem.empty()) {
     Refused = true;
-    if (GlobalFunc)
-      GlobalFunc->ShowWarning("Object \"" + Name + "\" is not drawn: " + problem + "\rFile: " + FileName);
-    return false;
+    return problem;
   }
   const size_t faces = Faces.size();
   const bool hasTex = !TexVertices.empty() && !TexFaces.empty();
@@ -86,8 +98,7 @@ bool vtMesh::BuildGeometry() {
       g[2].TexCoord = TexVertices[t.C];
     }
   }
-  BuildLists();
-  return true;
+  return {};
 }
 
 vtMesh::NormalRule vtMesh::ChooseNormalRule() const {

@@ -60,6 +60,12 @@ class vtMesh : public vtRenderItem {
   // its lists is refused with a warning naming it and its file (FileName);
   // returns false then.
   bool BuildGeometry();
+  // BuildGeometry's CPU part: checks and resolves the lists (Geometry,
+  // Indices, NormalSource). Returns why the object cannot be drawn, setting
+  // Refused, or "" when BuildLists may follow. Any thread; no GL call.
+  std::string ResolveGeometry();
+  // The warning that refuses the object for that reason.
+  std::string RefusalText(const std::string& problem) const;
   void BuildLists();
   void EmitPositions() const;
   void EmitNormals() const;

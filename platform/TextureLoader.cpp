@@ -4,6 +4,8 @@
 #include <GL/glext.h>
 #include <stb/stb_image.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -14,7 +16,7 @@
 namespace platform {
 namespace {
 
-std::uint32_t g_loadCount = 0;
+std::atomic<std::uint32_t> g_loadCount{0};
 
 void FlipRows(unsigned char* pixels, int width, int height) {
   const size_t row = static_cast<size_t>(width) * 4;
@@ -65,7 +67,45 @@ std::string DecodeFailure(std::FILE* file) {
 
 void PictureFree::operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
 
+bool ProbePicture(const std::string& enginePath, int maxSize) {
+  std::FILE* file = OpenFile(enginePath, "rb");
+  if (!file) return false;
+  int width = 0, height = 0, channels = 0;
+  const bool readable = !IsWidePnm(file) && stbi_info_from_file(file, &width, &height, &channels) && width > 0 &&
+                        height > 0 && (maxSize <= 0 || (width <= maxSize && height <= maxSize));
+  std::fclose(file);
+  return readable;
+}
+
+void MakeMipmaps(Picture& picture) {
+  picture.Mipmaps.clear();
+  const unsigned char* source = picture.Pixels.get();
+  int width = picture.Width, height = picture.Height;
+  while (source && (width > 1 || height > 1)) {
+    MipLevel level;
+    level.Width = std::max(1, width / 2);
+    level.Height = std::max(1, height / 2);
+    level.Pixels.resize(static_cast<size_t>(level.Width) * level.Height * 4);
+    unsigned char* out = level.Pixels.data();
+    for (int y = 0; y < level.Height; ++y) {
+      const unsigned char* row0 = source + static_cast<size_t>(std::min(2 * y, height - 1)) * width * 4;
+      const unsigned char* row1 = source + static_cast<size_t>(std::min(2 * y + 1, height - 1)) * width * 4;
+      for (int x = 0; x < level.Width; ++x) {
+        const size_t x0 = static_cast<size_t>(std::min(2 * x, width - 1)) * 4;
+        const size_t x1 = static_cast<size_t>(std::min(2 * x + 1, width - 1)) * 4;
+        for (int c = 0; c < 4; ++c, ++out)
+          *out = static_cast<unsigned char>((row0[x0 + c] + row0[x1 + c] + row1[x0 + c] + row1[x1 + c] + 2) / 4);
+      }
+    }
+    picture.Mipmaps.push_back(std::move(level));
+    source = picture.Mipmaps.back().Pixels.data();
+    width = picture.Mipmaps.back().Width;
+    height = picture.Mipmaps.back().Height;
+  }
+}
+
 bool DecodePicture(const std::string& enginePath, int maxSize, Picture& picture, std::string* whyNot) {
+  ++g_loadCount;
   picture = Picture{};
   std::FILE* file = OpenFile(enginePath, "rb");
   if (!file) return Refuse(whyNot, OpenFailureText(errno));
@@ -90,6 +130,7 @@ bool DecodePicture(const std::string& enginePath, int maxSize, Picture& picture,
   picture.Width = width;
   picture.Height = height;
   picture.Pixels = std::move(pixels);
+  MakeMipmaps(picture);
   return true;
 }
 
@@ -108,19 +149,23 @@ bool UploadPicture(const Picture& picture, std::uint32_t& id) {
   glBindTexture(GL_TEXTURE_2D, name);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, picture.Mipmaps.empty() ? GL_TRUE : GL_FALSE);
   GLint alignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture.Width, picture.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                picture.Pixels.get());
+  for (size_t k = 0; k < picture.Mipmaps.size(); ++k) {
+    const MipLevel& level = picture.Mipmaps[k];
+    glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(k + 1), GL_RGBA8, level.Width, level.Height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, level.Pixels.data());
+  }
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   id = name;
   return true;
 }
 
 bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id, std::string* whyNot) {
-  ++g_loadCount;
   Picture picture;
   const int maxSize = MaxTextureSize();
   if (!DecodePicture(enginePath, maxSize, picture, whyNot)) return false;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -19,15 +20,27 @@ struct PictureFree {
   void operator()(unsigned char* pixels) const;
 };
 
+// One smaller level of a picture: RGBA texels like the picture's own.
+struct MipLevel {
+  int Width = 0;
+  int Height = 0;
+  std::vector<unsigned char> Pixels;
+};
+
 // A decoded picture: Width x Height RGBA texels of 8 bits each, tightly
 // packed, the picture's bottom row first. Empty (no Pixels) until decoded.
+// Mipmaps holds levels 1, 2, ... down to 1 x 1, made on the CPU (each
+// texel the rounded mean of the 2 x 2 texels under it; a size of 1 stays
+// 1), so a texture looks the same on every driver and the slow part of
+// loading it runs where the picture is decoded.
 struct Picture {
   int Width = 0;
   int Height = 0;
   std::unique_ptr<unsigned char, PictureFree> Pixels;
+  std::vector<MipLevel> Mipmaps;
 };
 
-// Decodes the file into picture. maxSize refuses, by the file's header and
+// Decodes the file into picture, its mipmap levels included. maxSize refuses, by the file's header and
 // before decoding, a picture wider or higher than that (0: no limit).
 // False, with picture left empty, when the file cannot be opened, is not a
 // picture the decoder reads (a WebP picture, say), or is too large; then
@@ -36,8 +49,18 @@ struct Picture {
 // the words may be another thread's when two decode at once).
 bool DecodePicture(const std::string& enginePath, int maxSize, Picture& picture, std::string* whyNot = nullptr);
 
-// Uploads the picture as the whole image of texture id, with mipmaps and
-// the filters above. id 0 makes a new texture name first; another id is
+// What DecodePicture checks before decoding, and only that: the file opens
+// and its header is that of a picture the decoder reads, no larger than
+// maxSize (0: no limit). True says nothing of the rest of the file: its
+// decoding may still fail. Any thread; no GL call; nothing shown or logged.
+bool ProbePicture(const std::string& enginePath, int maxSize);
+
+// Makes picture's mipmap levels from its pixels (DecodePicture does).
+void MakeMipmaps(Picture& picture);
+
+// Uploads the picture as the whole image of texture id, with its mipmap
+// levels (the driver makes them for a picture without) and the filters
+// above. id 0 makes a new texture name first; another id is
 // filled in place (its other parameters, such as wrapping, stay), so every
 // user of that name shows the new picture. False, with id and its texture
 // unchanged, for an empty picture or one larger than the driver takes.
@@ -53,8 +76,8 @@ int MaxTextureSize();
 // stays bound to GL_TEXTURE_2D. Main thread, GL current.
 bool LoadTextureFile(const std::string& enginePath, std::uint32_t& id, std::string* whyNot = nullptr);
 
-// How many times LoadTextureFile ran in this process (for tests and
-// statistics).
+// How many pictures DecodePicture (alone or for LoadTextureFile) was asked
+// for in this process, on any thread (for tests and statistics).
 std::uint32_t TextureLoadCount();
 
 }  // namespace platform

@@ -1,9 +1,13 @@
 #include "resources/vtTextures.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "core/vtFuncU.h"
+#include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
 #include "platform/Files.h"
@@ -52,6 +56,49 @@ PictureSearch FindPicture(const std::string& full, const std::string& fileName, 
   return search;
 }
 
+// Main thread: a picture decoded on a worker goes into the name it was
+// given; the binding stays what it was (the name's own binding was set
+// when the name was made, as an upload in place would have left it). A
+// picture that decoded to nothing says so now.
+void UploadDecoded(const platform::Picture& picture, std::uint32_t name, const std::string& path,
+                   const std::string& problem) {
+  vtLoadPhaseScope phase(vtLoadPhase::Textures);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  std::uint32_t id = name;
+  const bool uploaded = platform::UploadPicture(picture, id);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  if (uploaded) return;
+  if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + path);
+  vtReportFileProblem(problem, "vtTexture.Load");
+}
+
+// With a parallel load pipeline attached, a picture whose header reads is
+// given its texture name at once, bound as loading it here would leave it,
+// and decoded (mipmap levels too) on a worker; the pixels go into the name
+// when the main thread next runs the pipeline's tasks, before the first
+// frame. Anything else loads here as without a pipeline, so a picture that
+// cannot be opened or is no picture fails at the same point, in the same
+// words. Only a picture whose data breaks after a good header is reported
+// when its decoding ends; its name then holds no picture and draws like 0.
+bool LoadOrStartLoading(const std::string& path, std::uint32_t& id, const std::string& problem,
+                        std::string* whyNot) {
+  vtLoadPipeline* pipeline = vtLoadPipeline::Active();
+  const int maxSize = pipeline && pipeline->Parallel() ? platform::MaxTextureSize() : 0;
+  if (maxSize <= 0 || !platform::ProbePicture(path, maxSize)) return LoadTexture(path, id, false, whyNot);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  id = name;
+  pipeline->RunOnWorker([pipeline, path, name, maxSize, problem] {
+    auto picture = std::make_shared<platform::Picture>();
+    std::string why;
+    platform::DecodePicture(path, maxSize, *picture, &why);
+    pipeline->PostToMain([picture, name, path, problem, why] { UploadDecoded(*picture, name, path, problem + why); });
+  });
+  return true;
+}
+
 }  // namespace
 
 bool LoadTexture(const std::string& path, std::uint32_t& id, bool /*flag*/, std::string* whyNot) {
@@ -76,10 +123,10 @@ void vtTexture::Load(const std::string& namedIn) {
   if (GlobalStore && GlobalStore->Find(key, vt_TEXTURE)) {
     Id = GlobalStore->FoundId;
   } else {
+    const std::string problem = "the picture \"" + FileName + "\" cannot be loaded: ";
     std::string whyNot;
-    if (!LoadTexture(search.Path, Id, false, &whyNot))
-      vtReportFileProblem("the picture \"" + FileName + "\" cannot be loaded: " + whyNot + search.Tried,
-                          "vtTexture.Load");
+    if (!LoadOrStartLoading(search.Path, Id, problem, &whyNot))
+      vtReportFileProblem(problem + whyNot + search.Tried, "vtTexture.Load");
     if (GlobalStore) GlobalStore->Add(Id, key, vt_TEXTURE);
   }
   if (GlobalLog) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
 #include "core/vtTextU.h"
@@ -237,12 +238,16 @@ void vtDemoSystem::Init() {
     return;
   }
   GlobalFunc->Begin2D(800, 600);
+  vtLoadPipeline pipeline(LoadThreads > 0 ? LoadThreads : vtLoadPipeline::ConfiguredThreads());
+  vtLoadPipeline::Attachment attached(pipeline);
   vtLoadingBar bar;
   bar.Begin(Items.size());
   for (size_t i = 0; i < Items.size(); ++i) {
     bar.StartItem(i);
     LoadItem(*Items[i]);
+    pipeline.RunMainTasks();  // pictures decoded meanwhile go into their textures
   }
+  pipeline.Finish();
   bar.End();
   GlobalFunc->End2D();
   if (GlobalFont) GlobalFont->Build(GlobalFunc->DeviceContext);

@@ -88,13 +88,18 @@ class vtDemoSystem {
   // without opening the log or the music: live authoring reads an edited
   // script into a fresh demo system this way and compares.
   bool ApplyRequests = true;
+  // Threads of the load pipeline Init loads the items with (pictures decoded
+  // and ASE files read on workers); 0: vtLoadPipeline::ConfiguredThreads(),
+  // 1: everything on the calling thread. The result is the same either way.
+  int LoadThreads = 0;
 
   void AddItem(std::unique_ptr<vtRenderItem> item);
   // Reads the demo script. False when it cannot be opened (nothing changes)
   // or when it holds a malformed number (ScriptError tells which).
   bool LoadScript(const std::string& scriptPath);
   // Shows a black frame, loads every item, builds the font and the chart,
-  // starts the music and the clock. Needs the window's GL context.
+  // starts the music and the clock. Needs the window's GL context. Every
+  // picture is in its texture when it returns.
   void Init();
   // One frame; false once the demo time is past DemoEndTime.
   bool DrawFrame();

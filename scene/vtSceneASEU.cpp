@@ -1,10 +1,16 @@
 #include "scene/vtSceneASEU.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
+#include <mutex>
 #include <cstring>
 #include <string>
 
+#include "core/vtFuncU.h"
+#include "core/vtLoadPipelineU.h"
+#include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
 #include "platform/Memory.h"
 
@@ -110,6 +116,11 @@ void vtSceneASE::Render(float time) {
 }
 
 void vtSceneASE::LoadFromFile() {
+  vtLoadPipeline* pipeline = vtLoadPipeline::Active();
+  if (pipeline && pipeline->Parallel()) {
+    LoadPipelined(*pipeline);
+    return;
+  }
   ReadFile();
   Build();
 }
@@ -117,6 +128,11 @@ void vtSceneASE::LoadFromFile() {
 bool vtSceneASE::ReadFile() {
   Reader.Extension = "ase";
   if (!Reader.Open(FileName)) return false;
+  ReadOpenFile();
+  return true;
+}
+
+void vtSceneASE::ReadOpenFile() {
   atEnd_ = false;
   try {
     while (!Reader.Eof()) {
@@ -133,7 +149,92 @@ bool vtSceneASE::ReadFile() {
   }
   Reader.Close();
   Loaded = true;
-  return true;
+}
+
+namespace {
+
+// Objects read but not yet built: the reader waits beyond this many, so a
+// file is never held whole twice (as read and as built).
+constexpr int kObjectsInFlight = 2;
+
+
+
+}  // namespace
+
+// The worker reads; this thread runs what the worker hands over, in order,
+// until the worker has ended. A failure of either side is raised once both
+// have stopped, before any warning of the build, as without a pipeline.
+void vtSceneASE::LoadPipelined(vtLoadPipeline& pipeline) {
+  Reader.Extension = "ase";
+  if (!Reader.Open(FileName)) return;  // on this thread: it may show the bad-extension box
+  if (Reader.BytesLeft() <= Reader.BufferSize()) {  // one block: handing it over costs more than it saves
+    ReadOpenFile();
+    Build();
+    return;
+  }
+  std::mutex mutex;
+  std::condition_variable built;
+  int inFlight = 0;                    // guarded by mutex
+  bool readingEnded = false;           // this thread's
+  std::exception_ptr readError, mainError;
+  std::vector<std::string> refusals;  // this thread's
+  size_t perVertex = 0, perFace = 0;   // this thread's
+
+  Reader.ReportProgressTo([&pipeline](double fraction) {
+    pipeline.PostToMain([fraction] { vtText::ReportProgress(fraction); });
+  });
+  loadTexture_ = [&](vtTexture& texture, const std::string& name) {
+    pipeline.PostToMain([this, &texture, name] {
+      texture.SetFileName(name);
+      texture.Load(FileName);
+    });
+  };
+  objectRead_ = [&](vtMesh& object) {
+    std::string problem = object.ResolveGeometry();
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      built.wait(lock, [&] { return inFlight < kObjectsInFlight; });
+      ++inFlight;
+    }
+    pipeline.PostToMain([&, problem] {
+      if (problem.empty()) {
+        vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
+        object.BuildLists();
+        perVertex += object.NormalSource == vtMesh::NormalRule::PerVertex;
+        perFace += object.NormalSource == vtMesh::NormalRule::PerFace;
+      } else {
+        refusals.push_back(object.RefusalText(problem));
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        --inFlight;
+      }
+      built.notify_all();
+    });
+  };
+  pipeline.RunOnWorker([&] {
+    try {
+      ReadOpenFile();
+    } catch (...) {
+      readError = std::current_exception();
+    }
+    pipeline.PostToMain([&] { readingEnded = true; });
+  });
+  while (!readingEnded) {
+    try {
+      pipeline.WaitAndRunMainTasks();
+    } catch (...) {
+      if (!mainError) mainError = std::current_exception();
+    }
+  }
+  loadTexture_ = nullptr;
+  objectRead_ = nullptr;
+  Reader.ReportProgressTo(nullptr);
+  if (readError) std::rethrow_exception(readError);
+  if (mainError) std::rethrow_exception(mainError);
+  for (const std::string& refusal : refusals)
+    if (GlobalFunc) GlobalFunc->ShowWarning(refusal);
+  LogNormalRules(perVertex, perFace);
 }
 
 void vtSceneASE::Build() {
@@ -271,8 +372,12 @@ void vtSceneASE::ReadMap(vtMap& map) {
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
     if (!opening && SkippedBlock()) continue;
     if (Has("*BITMAP") && !Has("*BITMAP_FILTER")) {
-      map.Texture->SetFileName(Reader.ReadQuoted());
-      map.Texture->Load(FileName);
+      if (loadTexture_) {
+        loadTexture_(*map.Texture, Reader.ReadQuoted());
+      } else {
+        map.Texture->SetFileName(Reader.ReadQuoted());
+        map.Texture->Load(FileName);
+      }
     }
     if (Has("*UVW_U_OFFSET")) map.OffsetU = Reader.ReadFloat('T');
     if (Has("*UVW_V_OFFSET")) map.OffsetV = Reader.ReadFloat('T');
@@ -287,6 +392,11 @@ void vtSceneASE::ReadGeomObject() {
   Objects.push_back(std::make_unique<vtMesh>());
   CurrentObject = Objects.back().get();
   CurrentObject->FileName = FileName;  // so that a refused object names its file
+  ReadGeomObjectBlock();
+  if (objectRead_) objectRead_(*CurrentObject);
+}
+
+void vtSceneASE::ReadGeomObjectBlock() {
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
     if (!opening && !Has("*NODE_TM {") && !Has("*MESH {") && SkippedBlock()) continue;
     if (Has("*NODE_TM {")) ReadNode();

@@ -6,13 +6,23 @@
 // at the first line containing "}"; blocks it does not know are not
 // tracked, so their closing line ends the block the reader is in. Reading
 // stops at the end of the file wherever it is.
+//
+// With a parallel load pipeline attached (vtLoadPipeline), LoadFromFile
+// reads the file on a worker and compiles each object's lists on the main
+// thread as soon as the object is read, while the worker reads the next:
+// the textures load on the main thread in file order, and the warnings
+// and the log entry of the build come after the whole file was read, as
+// without a pipeline.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "core/vtTextU.h"
 #include "scene/vtSceneU.h"
 
+class vtLoadPipeline;
 class vtMap;
 
 class vtSceneASE : public vtScene {
@@ -24,7 +34,7 @@ class vtSceneASE : public vtScene {
   vtText Reader;
 
   void Render(float time) override;  // draws only a fully read scene
-  void LoadFromFile() override;      // ReadFile, then Build
+  void LoadFromFile() override;      // ReadFile, then Build (or both at once, see above)
   // Reads FileName into Materials and Objects; false when it cannot be opened.
   // A malformed integer raises vtConvertError naming the file and line.
   bool ReadFile();
@@ -55,6 +65,14 @@ class vtSceneASE : public vtScene {
   void Advance();
   bool Closes() const;
   bool OpensBlock() const;  // holds "{" but no "}"
+  void ReadOpenFile();      // ReadFile on the open reader
+  void LoadPipelined(vtLoadPipeline& pipeline);
+  void ReadGeomObjectBlock();
+  // Set while a worker reads the file: what becomes of a picture the file
+  // names (its texture and the quoted name) and of an object read whole;
+  // both are then done on the main thread.
+  std::function<void(vtTexture&, const std::string&)> loadTexture_;
+  std::function<void(vtMesh&)> objectRead_;
   // A block the reader does not know is passed over whole, nested blocks
   // included, so that its closing line ends nothing else; the closing line
   // stays current.
