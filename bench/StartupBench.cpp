@@ -34,12 +34,13 @@ const Part kParts[] = {
     {"script", "script (read .vds, item files created)"},
     {"music", "music (audio device, decoder)"},
     {"context", "GL context (EGL surfaceless)"},
-    {"textures", "textures (decode, upload, mipmaps)"},
+    {"textures", "textures on the main thread (header, upload; decoding and mipmaps on the load workers)"},
     {"ase", "ASE scenes (read)"},
     {"other_items", "other items (read .vtt/.vtl/.vts/.vto/.vtk)"},
     {"lists", "geometry and display lists (meshes, sky, font, chart)"},
     {"first_frame", "first DrawFrame"},
-    {"rest", "the rest: Init's black frame and loading bar (the driver compiles their shaders), music start"},
+    {"rest", "the rest: Init's black frame and loading bar (the driver compiles their shaders), waiting for the "
+             "last pictures, music start"},
 };
 
 void PrintPhase(const char* key, double seconds) { std::printf("%s=%.4f\n", key, seconds * 1000.0); }
@@ -114,7 +115,7 @@ int RunStartupBench(int argc, char** argv) {
   if (!RunChildren("startup-child", runs, demo) || !RunChildren("startup-empty-child", runs, empty)) return 1;
   const double total = MedianField(demo, "total"), floor = MedianField(empty, "total");
   PrintRow({"Time to first frame, sample demo 800x600 (ms) vs empty frame", Format("%.1f", total),
-            Format("%.1f", floor), Format("%.2f", total / floor)});
+            Format("%.1f", floor), Format("%.2f", total / floor), "< 60", MetText(total < 60)});
   for (const Part& part : kParts) {
     const double ms = MedianField(demo, part.Key);
     PrintRow({std::string("  of which ") + part.Label + " (ms; ratio = share)", Format("%.1f", ms), "-",
