@@ -139,9 +139,12 @@ std::vector<double> ChangeToPicture(vtLiveSession& live, const EditedFile& file,
     std::uniform_int_distribution<int> pause(60, 140);
     for (int i = 0; i < edits; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+      // Waiting before the rename: on a busy machine this thread may sleep
+      // between the rename and its next line longer than the reload takes.
+      renamedAt = 0;
+      waiting = true;
       SaveByRename(file.Path, i % 2 == 0 ? file.B : file.A);
       renamedAt = Clock::now().time_since_epoch().count();
-      waiting = true;
       while (waiting) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
@@ -153,6 +156,7 @@ std::vector<double> ChangeToPicture(vtLiveSession& live, const EditedFile& file,
     frameMs.push_back(SecondsSince(start) * 1e3);
     if (reloaded && waiting) {
       const auto end = Clock::now().time_since_epoch().count();
+      while (renamedAt == 0) std::this_thread::yield();
       ms.push_back(static_cast<double>(end - renamedAt.load()) * 1e3 * Clock::period::num / Clock::period::den);
       waiting = false;
     }
