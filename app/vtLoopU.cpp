@@ -88,6 +88,7 @@ bool IdlePass(vtLoopTarget& target, const vtKeyState& down, vtKeyState& presses,
               bool& paused, vtMouseState* mouse) {
   bool escape = down[platform::vk::Escape] || presses[platform::vk::Escape];
   if ((active && !target.DrawFrame()) || escape) return true;
+  target.SyncPaused(paused);
   const bool timeControl = target.CursorMode() || target.LiveMode();
   if (timeControl) HandleCursorKeys(target, presses);
   if (target.SpaceStop() || target.LiveMode()) HandleSpaceKey(target, presses, paused);

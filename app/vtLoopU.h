@@ -47,6 +47,9 @@ class vtLoopTarget {
   virtual bool TimelineShown() const { return false; }
   // The time under the pointer (fractions of the window); false off the chart.
   virtual bool ChartTimeAt(float, float, float&) const { return false; }
+  // Sets paused to the demo's own pause, which more than the space bar may
+  // change (the studio page); a target that cannot tell leaves it.
+  virtual void SyncPaused(bool&) const {}
 };
 
 // Seek steps in milliseconds of demo time.
@@ -64,7 +67,8 @@ float NextSpeed(float current, int direction);
 // keys and the buffer swap are still handled. down holds the keys that are
 // down now; presses the key-downs (auto-repeats included) not acted on yet,
 // so a key tapped quicker than a frame still counts. Each press acted on is
-// cleared: one key-down gives one step. paused is the space bar's toggle.
+// cleared: one key-down gives one step. paused is the space bar's toggle,
+// brought in step with the target (SyncPaused) after each frame.
 // The seek, timeline and time-control keys and the chart's mouse work with
 // VT_CURSOR or in live mode; the space bar with VT_SPACESTOP or in live
 // mode. mouse (may be null) is updated: its press and move are taken.

@@ -266,10 +266,12 @@ void vtDemoSystem::LoadItem(vtRenderItem& item) {
   } catch (vtConvertError& error) {
     if (error.FileName.empty()) error.FileName = item.FileName;
     item.LoadFailed = true;
-    if (GlobalFunc) GlobalFunc->Panic(ConvertErrorText(error));
+    item.LoadError = ConvertErrorText(error);
+    if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   } catch (const vtIOError& error) {
     item.LoadFailed = true;
-    if (GlobalFunc) GlobalFunc->Panic(std::string(error.what()) + "\rFile: " + item.FileName);
+    item.LoadError = std::string(error.what()) + "\rFile: " + item.FileName;
+    if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   }
 }
 

@@ -32,6 +32,7 @@ class vtRenderItem {
   vtType ItemType = vt_NONE;
   // Set when loading raised a conversion error: the item is never drawn.
   bool LoadFailed = false;
+  std::string LoadError;  // with LoadFailed: the message shown for it
 
   // Draws the item for its local time in ms; may run several times a frame.
   virtual void Render(float time) = 0;

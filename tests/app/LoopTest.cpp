@@ -49,6 +49,11 @@ class RecordingTarget : public vtLoopTarget {
     ms = fx * 10000;
     return fy < 0.5f;
   }
+  // The demo's own pause when the test sets it (the studio page paused it).
+  const bool* demoPaused = nullptr;
+  void SyncPaused(bool& paused) const override {
+    if (demoPaused) paused = *demoPaused;
+  }
 };
 
 std::string Seek(float ms) { return "seek " + std::to_string(ms); }
@@ -147,6 +152,24 @@ TEST_F(IdlePassTest, SpaceBarPausesThenResumes) {
   Pass();
   EXPECT_FALSE(paused);
   EXPECT_EQ(target.calls, (Calls{"draw", "pause", "swap", "draw", "resume", "swap"}));
+}
+
+// Paused from elsewhere (the studio page), the next space resumes, and the
+// frame steps work at once.
+TEST_F(IdlePassTest, SpaceBarFollowsAPauseMadeElsewhere) {
+  target.live = true;
+  bool demoPaused = true;
+  target.demoPaused = &demoPaused;
+  presses[0x20] = true;
+  Pass();
+  EXPECT_FALSE(paused);
+  demoPaused = false;
+  presses[0xBE] = true;  // period: a frame step is dropped while playing
+  Pass();
+  demoPaused = true;
+  presses[0xBE] = true;  // and taken while paused elsewhere
+  Pass();
+  EXPECT_EQ(target.calls, (Calls{"draw", "resume", "swap", "draw", "swap", "draw", Seek(kFrameStep), "swap"}));
 }
 
 TEST_F(IdlePassTest, SpaceBarDoesNothingWithoutSpaceStop) {
