@@ -1,6 +1,8 @@
 #include "app/vtMainU.h"
 
 #include <chrono>
+#include <cstdio>
+#include <memory>
 
 #include "app/vtWindowU.h"
 #include "live/vtLiveU.h"
@@ -9,6 +11,7 @@
 #include "platform/Present.h"
 #include "runtime/vtDSysU.h"
 #include "runtime/vtOverlayU.h"
+#include "studio/vtStudioU.h"
 
 namespace {
 
@@ -17,17 +20,21 @@ constexpr std::uint32_t kMinimisedNapMs = 10;
 
 // The demo system as the idle pass drives it, with the time overlay drawn
 // over its frames. In live mode the session reloads what changed before
-// the frame and draws its console over everything.
+// the frame and draws its console over everything. The studio (when there
+// is one) steers the demo before each frame and is told its state after it.
 class vtDemoLoopTarget : public vtLoopTarget {
  public:
-  vtDemoLoopTarget(vtDemoSystem& demo, vtLiveSession* session) : demo_(demo), session_(session) {}
+  vtDemoLoopTarget(vtDemoSystem& demo, vtLiveSession* session, vtStudio* studio)
+      : demo_(demo), session_(session), studio_(studio) {}
   bool DrawFrame() override {
     RecordFrameTime();
     const std::uint32_t now = platform::TimeGetTime();
+    if (studio_) studio_->BeforeFrame();
     if (session_) session_->BeforeFrame(now);
     if (!demo_.DrawFrame()) return false;
     if (overlayShown_) overlay_.Draw({demo_.CurrentTime, demo_.Speed(), demo_.Loop(), demo_.Paused()});
     if (session_) session_->AfterFrame(now);
+    if (studio_) studio_->AfterFrame();
     return true;
   }
   bool CursorMode() const override { return demo_.CursorMode; }
@@ -51,6 +58,7 @@ class vtDemoLoopTarget : public vtLoopTarget {
   void ToggleOverlay() override { overlayShown_ = !overlayShown_; }
   bool TimelineShown() const override { return demo_.ShowTimeline; }
   bool ChartTimeAt(float fx, float fy, float& ms) const override { return demo_.ChartTimeAt(fx, fy, ms); }
+  void SyncPaused(bool& paused) const override { paused = demo_.Paused(); }
 
  private:
   // The time from the previous frame's start to this one's: drawing, the
@@ -65,11 +73,43 @@ class vtDemoLoopTarget : public vtLoopTarget {
 
   vtDemoSystem& demo_;
   vtLiveSession* session_;
+  vtStudio* studio_;
   bool overlayShown_ = false;
   vtTimeOverlay overlay_;
   std::chrono::steady_clock::time_point lastFrame_;
   bool haveLastFrame_ = false;
 };
+
+const char* ConsoleKindName(vtConsoleKind kind) {
+  switch (kind) {
+    case vtConsoleKind::Debug: return "debug";
+    case vtConsoleKind::Information: return "information";
+    case vtConsoleKind::Warning: return "warning";
+    case vtConsoleKind::Panic: return "panic";
+  }
+  return "information";
+}
+
+// The player's messages go to the studio from the script on, also those
+// of loading; a reload reaches it once the studio serves.
+void FollowMessages(vtLiveSession& live, vtStudio& studio) {
+  live.Console().SetObserver([&studio](const vtConsoleMessage& message) {
+    studio.PostMessage(ConsoleKindName(message.Kind), message.Caption, message.Text, message.DemoTime);
+  });
+}
+
+// The studio on the options' port, its address on standard output. A port
+// that cannot be bound is a message; the demo plays on without the studio.
+bool StartStudio(vtStudio& studio, int port) {
+  std::string error;
+  if (!studio.Start(port, error)) {
+    if (GlobalFunc) GlobalFunc->ShowWarning(error + "; the demo plays without it.");
+    return false;
+  }
+  std::printf("studio: %s\n", studio.Url().c_str());
+  std::fflush(stdout);
+  return true;
+}
 
 }  // namespace
 
@@ -96,6 +136,11 @@ int RunProgram(const vtPlayerOptions& options) {
   // Live, messages become lines on the picture from the script on.
   std::unique_ptr<vtLiveSession> live;
   if (options.Live) live = std::make_unique<vtLiveSession>(*DemoSystem, kDemoScript);
+  std::unique_ptr<vtStudio> studio;  // --studio implies --live
+  if (options.Studio && live) {
+    studio = std::make_unique<vtStudio>(*DemoSystem);
+    FollowMessages(*live, *studio);
+  }
   DemoSystem->LoadScript(kDemoScript);
   // The demo system has reported a malformed script; a half-read demo is
   // not worth a window (live, the window waits for the script's repair).
@@ -111,10 +156,19 @@ int RunProgram(const vtPlayerOptions& options) {
     live->Reloads().SetResizeWindow(ResizeGlWindow);
     live->Start();
   }
-  vtDemoLoopTarget target(*DemoSystem, live.get());
+  if (studio && StartStudio(*studio, options.Port)) {
+    live->Reloads().SetObserver([s = studio.get()](const vtReloadEvent& event) {
+      s->Reloaded(event.ItemIndex, StatusName(event.What), event.File);
+    });
+  } else if (studio) {
+    live->Console().SetObserver(nullptr);
+    studio.reset();
+  }
+  vtDemoLoopTarget target(*DemoSystem, live.get(), studio.get());
   RunMessageLoop(target);
   platform::MarkEnding();  // the display may go away meanwhile (a session ending)
-  live.reset();  // its font lists go while the context is there
+  live.reset();  // its font lists go while the context is there (before the studio it tells)
   CloseGlWindow();
+  if (studio) studio->Stop();  // its streams end, its threads are joined, the port closes
   return 0;
 }

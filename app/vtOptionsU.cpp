@@ -17,6 +17,9 @@ const char* const kPlayerUsage =
     "  --live          live authoring: saved files reload while the demo plays,\n"
     "                  messages show in the picture; the time-control keys work\n"
     "                  without VT_CURSOR\n"
+    "  --studio        the studio page: the timeline in a browser, following and\n"
+    "                  steering the player (implies --live); prints its address\n"
+    "  --port N        the studio's port on 127.0.0.1 (default 7373; 0: a free one)\n"
     "  --start MS      begin at MS milliseconds of demo time (picture and music)\n"
     "  --window        play in a window, whatever VT_FULLSCREEN says\n"
     "  --fullscreen    play full screen, whatever VT_FULLSCREEN says\n"
@@ -63,6 +66,15 @@ struct OptionRow {
 
 const OptionRow kOptions[] = {
     {"--live", false, nullptr, [](vtPlayerOptions& o, const std::string&) { return o.Live = true; }},
+    {"--studio", false, nullptr,
+     [](vtPlayerOptions& o, const std::string&) { return o.Studio = o.Live = true; }},
+    {"--port", true, "a port number from 0 to 65535",
+     [](vtPlayerOptions& o, const std::string& v) {
+       long port = 0;
+       if (!ParseWholeNumber(v, 0, 65535, port)) return false;
+       o.Port = static_cast<int>(port);
+       return true;
+     }},
     {"--start", true, "whole milliseconds, 0 or more",
      [](vtPlayerOptions& o, const std::string& v) {
        long ms = 0;

@@ -14,9 +14,13 @@ class vtDemoSystem;
 // Where the window goes: as the script says (VT_FULLSCREEN), or forced.
 enum class vtScreenChoice { Script, Window, FullScreen };
 
+inline constexpr int kDefaultStudioPort = 7373;
+
 struct vtPlayerOptions {
   std::string DemoDir;  // the demo's folder; "" plays the working directory
   bool Live = false;    // live authoring: the time-control keys work without VT_CURSOR
+  bool Studio = false;  // the studio page on 127.0.0.1 (implies Live)
+  int Port = kDefaultStudioPort;  // the studio's port; 0 picks a free one
   float StartMs = 0;    // demo time of the first frame (picture and music)
   vtScreenChoice Screen = vtScreenChoice::Script;
   int Width = 0;  // window size; 0 keeps the script's

@@ -26,7 +26,8 @@ vtPlayerOptions Parsed(std::vector<const char*> args) {
 TEST(PlayerOptions, NoArgumentsKeepEveryDefault) {
   const vtPlayerOptions o = Parsed({});
   EXPECT_EQ(o.DemoDir, "");
-  EXPECT_FALSE(o.Live || o.Mute || o.Loop || o.Help || o.Version);
+  EXPECT_FALSE(o.Live || o.Studio || o.Mute || o.Loop || o.Help || o.Version);
+  EXPECT_EQ(o.Port, 7373);
   EXPECT_EQ(o.StartMs, 0.0f);
   EXPECT_EQ(o.Screen, vtScreenChoice::Script);
   EXPECT_EQ(o.Width, 0);
@@ -48,6 +49,15 @@ TEST(PlayerOptions, EveryOptionSetsItsField) {
   EXPECT_EQ(Parsed({"--start=0"}).StartMs, 0.0f);
   EXPECT_EQ(Parsed({"--size=1X2"}).Height, 2);
   EXPECT_EQ(Parsed({"--", "--odd-folder"}).DemoDir, "--odd-folder");
+  EXPECT_EQ(Parsed({"--port", "0"}).Port, 0) << "0 picks a free port";
+  EXPECT_EQ(Parsed({"--port=65535"}).Port, 65535);
+  EXPECT_FALSE(Parsed({"--port", "8000"}).Studio) << "a port alone starts no studio";
+}
+
+TEST(PlayerOptions, StudioImpliesLiveMode) {
+  const vtPlayerOptions o = Parsed({"--studio"});
+  EXPECT_TRUE(o.Studio && o.Live);
+  EXPECT_EQ(o.Port, 7373);
 }
 
 TEST(PlayerOptions, HelpAndVersionEndTheParsing) {
@@ -76,6 +86,11 @@ TEST(PlayerOptions, WrongArgumentsAreNamed) {
       {{"--size", "800x"}, "bad value for --size: \"800x\" (WIDTHxHEIGHT, each 1 to 16384)"},
       {{"--size", "20000x600"}, "bad value for --size: \"20000x600\" (WIDTHxHEIGHT, each 1 to 16384)"},
       {{"--mute=yes"}, "--mute takes no value"},
+      {{"--studio=1"}, "--studio takes no value"},
+      {{"--port"}, "--port needs a value"},
+      {{"--port", "65536"}, "bad value for --port: \"65536\" (a port number from 0 to 65535)"},
+      {{"--port", "-1"}, "bad value for --port: \"-1\" (a port number from 0 to 65535)"},
+      {{"--port", "http"}, "bad value for --port: \"http\" (a port number from 0 to 65535)"},
       {{"one", "two"}, "more than one demo folder: one and two"},
       {{""}, "the demo folder is an empty name"},
   };
