@@ -19,6 +19,7 @@
     timeline: null,
     connected: false,
     seeks: 0,           // seeks answered by the player
+    token,
   };
   window.vortaneStudio = studio;
 
@@ -239,7 +240,7 @@
     }
     $("#row-list").replaceChildren(list);
     showTransport();
-    drawRuler();
+    requestAnimationFrame(drawRuler);
     loadWaveform();
     document.body.dataset.items = String(timeline.items.length);
   }
@@ -377,16 +378,28 @@
 
   // ------------------------------------------------------------ the cursor
 
+  // The cursors with their tracks' widths (kept by a ResizeObserver, so
+  // that a frame reads no layout).
   let cursors = [];
   let clock = null;
-  function animate() {
+  function drawCursor() {
     const time = currentTime(performance.now());
     const fraction = Math.max(0, Math.min(1, time / endMs()));
-    for (const cursor of cursors)
-      cursor.style.transform = "translateX(" + (fraction * cursor.parentElement.clientWidth).toFixed(1) + "px)";
-    clock.textContent = formatTime(time);
+    for (const cursor of cursors) {
+      const x = (fraction * cursor.width).toFixed(1);
+      if (x !== cursor.x) cursor.node.style.transform = "translateX(" + (cursor.x = x) + "px)";
+    }
+    const text = formatTime(time);
+    if (text !== clock.textContent) clock.textContent = text;
+  }
+
+  function animate() {
+    drawCursor();
     requestAnimationFrame(animate);
   }
+
+  studio.render = (timeline) => renderTimeline(timeline);
+  studio.frame = () => drawCursor();
 
   function start() {
     if (!token) {
@@ -395,19 +408,21 @@
     }
     setUpTransport();
     setUpRuler();
+    cursors = $$(".cursor").map((node) => ({ node, width: node.parentElement.clientWidth, x: "" }));
     let resizeTimer = null;
-    new ResizeObserver(() => {
+    const resized = new ResizeObserver(() => {
+      for (const cursor of cursors) cursor.width = cursor.node.parentElement.clientWidth;
       clearTimeout(resizeTimer);
       resizeTimer = setTimeout(() => {
         drawRuler();
         drawWaveform();
         loadWaveform();
       }, 100);
-    }).observe($("#ruler-track"));
+    });
+    for (const cursor of cursors) resized.observe(cursor.node.parentElement);
     call("GET", "/api/state").then(takeState).catch(() => {});
     loadTimeline();
     connect();
-    cursors = $$(".cursor");
     clock = $("#clock");
     requestAnimationFrame(animate);
   }
