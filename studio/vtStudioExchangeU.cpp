@@ -96,6 +96,11 @@ void vtStudioExchange::Stop() {
   changed_.notify_all();
 }
 
+void vtStudioExchange::Reopen() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stopped_ = false;
+}
+
 bool vtStudioExchange::Stopped() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return stopped_;

@@ -105,8 +105,9 @@ class vtStudioExchange {
   bool EventsAfter(std::uint64_t after, std::chrono::milliseconds limit, std::vector<vtStudioEvent>& out) const;
   std::uint64_t LastEventId() const;
 
-  // Wakes every waiter and refuses new commands; any thread.
+  // Wakes every waiter and refuses new commands until Reopen; any thread.
   void Stop();
+  void Reopen();
   bool Stopped() const;
 
  private:

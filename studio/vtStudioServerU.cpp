@@ -274,6 +274,7 @@ std::string vtStudioServer::Url() const {
 
 bool vtStudioServer::Start(int port, std::string& error) {
   Stop();
+  exchange_.Reopen();
   if (!NewStudioToken(token_)) {
     error = "the system gave no random bytes for the studio's token";
     return false;

@@ -48,8 +48,9 @@ class vtStudioServer {
   vtStudioServer& operator=(const vtStudioServer&) = delete;
 
   // Binds 127.0.0.1:port (0: any free port), draws a new token and starts
-  // serving. False with the reason in error when the port cannot be
-  // bound or the system gives no random bytes; nothing runs then.
+  // serving (a running server is stopped first). False with the reason in
+  // error when the port cannot be bound or the system gives no random
+  // bytes; nothing runs then.
   bool Start(int port, std::string& error);
   void Stop();
   bool Running() const { return thread_.joinable(); }

@@ -155,6 +155,8 @@ TEST_F(StudioServer, TokenIsNewAtEveryStartAndTheAddressCarriesIt) {
   std::string error;
   ASSERT_TRUE(server_.Start(0, error)) << error;
   EXPECT_NE(server_.Token(), first);
+  port_ = std::to_string(server_.Port());
+  EXPECT_EQ(Post("/api/pause", "")->status, 200) << "a restarted server takes commands";
 }
 
 TEST_F(StudioServer, TheRightHostTokenAndOriginAreServed) {
