@@ -24,6 +24,14 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 
 std::string Dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
+// The script's music as an engine path, also when no audio output could
+// be opened for it (the waveform is read all the same); "" without music.
+std::string MusicPath(const vtBass& music) {
+  if (!music.FileName.empty()) return music.FileName;
+  if (music.Named.empty()) return "";
+  return (GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory()) + "\\" + music.Named;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   return !a.empty() && !b.empty() && platform::CanonicalPath(a) == platform::CanonicalPath(b);
 }
@@ -97,7 +105,7 @@ void vtStudio::Reloaded(int index, const std::string& status, const std::string&
   }
   exchange_.PostEvent("reload", Dump({{"index", index}, {"status", status}, {"file", ShortPath(file)}}));
   PublishTimeline();
-  const std::string music = demo_.Music->FileName;
+  const std::string music = MusicPath(*demo_.Music);
   if (server_.Running() && (music != waveformMusic_ || SameFile(file, music))) StartWaveform();
 }
 
@@ -137,7 +145,7 @@ void vtStudio::PublishTimeline() {
 // the audio thread's and stays untouched.
 void vtStudio::StartWaveform() {
   StopWaveform();
-  waveformMusic_ = demo_.Music->FileName;
+  waveformMusic_ = MusicPath(*demo_.Music);
   if (waveformMusic_.empty()) {
     exchange_.PublishWaveform(std::make_shared<const vtWaveform>());
     return;
