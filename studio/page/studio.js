@@ -143,9 +143,15 @@
     command(studio.state.paused ? "/api/resume" : "/api/pause");
   }
 
-  function setLoop(from, to) {
+  // The player loops once playback passes the span's end; from outside
+  // the span the page goes to its start, so that the loop is heard.
+  async function setLoop(from, to) {
     pendingLoop.from = null;
-    command("/api/loop", { from: Math.round(from), to: Math.round(to) });
+    from = Math.round(from);
+    to = Math.round(to);
+    if (!(await command("/api/loop", { from, to }))) return;
+    const time = studio.state.time_ms;
+    if (time < from || time > to) seek(from);
   }
 
   // ------------------------------------------------------------ seeking on the ruler
@@ -340,7 +346,7 @@
     const atBottom = list.scrollTop + list.clientHeight >= list.scrollHeight - 4;
     const line = element("li", entry.kind);
     if (entry.time_ms !== undefined) line.append(element("span", "when", formatTime(entry.time_ms)));
-    line.append(element("span", "caption", entry.caption), document.createTextNode(entry.text));
+    line.append(element("span", "caption", entry.caption), document.createTextNode(entry.text.split("\n").join(" · ")));
     list.append(line);
     while (list.childElementCount > MAX_CONSOLE_LINES) list.firstElementChild.remove();
     if (atBottom) list.scrollTop = list.scrollHeight;

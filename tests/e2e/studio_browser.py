@@ -19,6 +19,7 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 DEADLINE = 20  # seconds for anything awaited
@@ -146,6 +147,24 @@ def check_seek(driver, player, window):
     wait_for("the resume", lambda: not player.get("/api/state")["paused"])
 
 
+def check_transport(driver, player):
+    """The speed buttons, and a loop span shift-dragged on the ruler."""
+    for speed in ("0.5", "1"):
+        driver.find_element(By.CSS_SELECTOR, '#speeds button[data-speed="%s"]' % speed).click()
+        wait_for("speed " + speed, lambda: player.get("/api/state")["speed"] == float(speed))
+    track = driver.find_element(By.ID, "ruler-track")
+    width = track.size["width"]
+    end_ms = player.get("/api/state")["end_ms"]
+    start, stop = round(width * 0.4), round(width * 0.55)
+    (ActionChains(driver).key_down(Keys.SHIFT).move_to_element_with_offset(track, start - width // 2, 0)
+     .click_and_hold().move_by_offset(stop - start, 0).release().key_up(Keys.SHIFT).perform())
+    near = lambda a, b: abs(a - b) <= end_ms / width + 1
+    loop = wait_for("the loop span", lambda: (lambda l: l if l and near(l[0], start / width * end_ms) and near(
+        l[1], stop / width * end_ms) else None)(player.get("/api/state")["loop"]))
+    WebDriverWait(driver, DEADLINE).until(lambda d: d.find_element(By.ID, "loop-text").text != "off")
+    print("studio_browser: speeds set; a shift-drag loops %.0f to %.0f ms" % tuple(loop))
+
+
 def check_reload(driver, path):
     with open(path, "a") as edited:
         edited.write("# edited by the studio test\n")
@@ -172,6 +191,7 @@ def main():
         check_seek(driver, player, args.window)
         if os.environ.get("NO_RELOAD") is None:
             check_reload(driver, args.edit)
+        check_transport(driver, player)
         check_widths(driver)
         set_width(driver, 1280)
         WebDriverWait(driver, DEADLINE).until(lambda d: d.execute_script(
