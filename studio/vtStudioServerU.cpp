@@ -32,7 +32,7 @@ class ListeningServer : public httplib::Server {
 
 constexpr milliseconds kApplyWait{2000};      // a POST waits this long for its frame
 constexpr milliseconds kWaveformWait{20000};  // a waveform request, for the decoding
-constexpr time_t kSocketTimeoutSeconds = 2;   // reads and writes of one request
+constexpr time_t kSocketTimeoutSeconds = 1;   // each read and write; bounds Stop
 constexpr time_t kKeepAliveSeconds = 1;       // an idle connection; bounds Stop
 constexpr float kSpeeds[] = {0.25f, 0.5f, 1.0f, 2.0f};
 
