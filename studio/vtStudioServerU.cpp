@@ -295,9 +295,13 @@ bool vtStudioServer::Start(int port, std::string& error) {
     return false;
   }
   listening.WidenBacklog();  // on failure the library's backlog stays
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  listenEnded_ = false;
+  thread_ = std::thread([this] {
+    server_->listen_after_bind();
+    listenEnded_ = true;
+  });
   // Stop before the server loop has begun would not reach it.
-  while (!server_->is_running()) std::this_thread::sleep_for(milliseconds(1));
+  while (!server_->is_running() && !listenEnded_) std::this_thread::sleep_for(milliseconds(1));
   return true;
 }
 

@@ -70,6 +70,7 @@ class vtStudioServer {
   int port_ = 0;
   std::string token_;
   std::atomic<int> streams_{0};
+  std::atomic<bool> listenEnded_{false};  // the server loop has returned
 };
 
 // 32 hexadecimal digits from the kernel's random source; false (out

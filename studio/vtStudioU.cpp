@@ -13,6 +13,8 @@ using nlohmann::json;
 
 namespace {
 
+constexpr std::size_t kMaxMessageBytes = 4096;  // a longer message is cut for the page
+
 std::string TagName(vtType tag) { return GlobalFunc ? GlobalFunc->NameFromType(tag) : std::string(); }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -88,7 +90,8 @@ void vtStudio::AfterFrame() {
 
 void vtStudio::PostMessage(const std::string& kind, const std::string& caption, const std::string& text,
                            float demoTimeMs) {
-  const std::string shown = ReplaceAll(ShortPath(text), "\r", "\n");
+  std::string shown = ReplaceAll(ShortPath(text), "\r", "\n");
+  if (shown.size() > kMaxMessageBytes) shown = shown.substr(0, kMaxMessageBytes) + "...";
   if (kind == "panic" || kind == "warning") lastAlarm_ = shown;
   exchange_.PostEvent("message", Dump({{"kind", kind},
                                        {"caption", caption},

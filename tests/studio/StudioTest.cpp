@@ -187,6 +187,10 @@ TEST_F(StudioTest, ReloadsAndMessagesReachTheStreamsAndTheTimeline) {
   EXPECT_EQ(timeline.Items[1].Status, "reloaded");
   EXPECT_EQ(timeline.Items[1].Message, "");
   EXPECT_EQ(timeline.Items[2].Status, "failed") << "other items keep theirs";
+  // A huge message is cut, not carried whole to every stream.
+  studio_.PostMessage("warning", kCaptionWarning, std::string(100000, 'x'), 0);
+  ASSERT_TRUE(exchange.EventsAfter(2, std::chrono::milliseconds(0), events));
+  EXPECT_LT(json::parse(events.back().Data)["text"].get<std::string>().size(), 5000u);
   // An item replaced by a new object starts afresh.
   demo_.Items[1] = CreateRenderItem(vt_MESH, ring);
   studio_.Reloaded(-1, "reloaded", GlobalFunc->WorkDir + "\\data\\tunnel_test.vds");
