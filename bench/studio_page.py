@@ -148,14 +148,15 @@ def main():
             xvfb.terminate()
         shutil.rmtree(work, ignore_errors=True)
 
-    def row(figure, values, unit, target, limit):
-        median = statistics.median(values)
-        print("ROW\t%s\t%.2f %s\t-\t-\t%s\t%s" % (figure, median, unit, target, "YES" if median <= limit else "NO"))
+    def row(figure, values, unit, target, limit, average=statistics.median):
+        value = average(values)
+        print("ROW\t%s\t%.2f %s\t-\t-\t%s\t%s" % (figure, value, unit, target, "YES" if value <= limit else "NO"))
 
     row("Studio page, %d items over 10 min at 2560 px: timeline built (median of 5)" % ITEMS,
         figures["builds"], "ms", "≤ 100 ms", 100)
-    row("Studio page: the cursor's work per animation frame (median of 300)", figures["frames"], "ms",
-        "≤ 1 ms", 1)
+    # The page's clock ticks in 0.1 ms steps: the mean tells more than the median.
+    row("Studio page: the cursor's work per animation frame (mean of 300)", figures["frames"], "ms",
+        "≤ 1 ms", 1, statistics.mean)
     row("Studio page: a seek until the player's answer (median of 20)", figures["seeks"], "ms", "≤ 50 ms", 50)
     print("figures: %r" % {k: [round(v, 2) for v in sorted(vs)] for k, vs in figures.items()}, file=sys.stderr)
 
