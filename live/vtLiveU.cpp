@@ -10,6 +10,7 @@ vtLiveSession::vtLiveSession(vtDemoSystem& demo, const std::string& scriptPath)
     : demo_(demo), reloads_(demo, scriptPath) {
   if (GlobalFunc) console_.SetWorkDir(GlobalFunc->WorkDir);
   console_.Attach();
+  platform::MapLargeBlocksApart();
 }
 
 vtLiveSession::~vtLiveSession() {

@@ -22,4 +22,6 @@ void PrefaultForWriting(void* data, std::size_t bytes) {
 
 void ReturnFreeMemory() { malloc_trim(0); }
 
+void MapLargeBlocksApart() { mallopt(M_MMAP_THRESHOLD, 128 * 1024); }
+
 }  // namespace platform
