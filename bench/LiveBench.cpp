@@ -35,6 +35,7 @@
 #include "live/vtLiveU.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Memory.h"
 #include "runtime/vtDSysU.h"
 #include "runtime/vtStartU.h"
 
@@ -179,7 +180,10 @@ GlCount CountGlObjects() {
   return count;
 }
 
+// The resident memory once the heap's free pages are back with the system,
+// so that both ends of the measure are in the same state.
 double ResidentMiB() {
+  platform::ReturnFreeMemory();
   long pages = 0, resident = 0;
   if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
     if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
