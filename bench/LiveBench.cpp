@@ -249,6 +249,7 @@ GrowthResult NoGrowth(vtLiveSession& live, const DemoCopy& demo, const EditedFil
   live.Reloads().SetObserver([&](const vtReloadEvent& e) { result.Failures += e.What == vtReloadEvent::Status::Failed; });
   for (int i = 0; i < 5; ++i) ReloadRound(live, items, picture, result);  // the allocator settles
   live.Console().Clear();
+  DrawFrame(live);  // as at the end: what the last reloads replaced is freed by the next frame
   result.Before = CountGlObjects();
   result.MiBBefore = ResidentMiB();
   result.Reloads = result.Failures = 0;
