@@ -4,10 +4,9 @@
 #include <iterator>
 
 #include "platform/Keys.h"
+#include "runtime/vtSpeedsU.h"
 
 namespace {
-
-constexpr float kSpeeds[] = {0.25f, 0.5f, 1.0f, 2.0f};
 
 // True (and the flag cleared) when the key was pressed since the last test.
 bool TakeKey(vtKeyState& keys, int key) {
