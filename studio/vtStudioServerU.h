@@ -1,46 +1,50 @@
-// The studio's HTTP server: the page and its interface on 127.0.0.1, on a
-// thread pool of its own (cpp-httplib), with every answer taken from the
-// exchange; it never calls GL or touches the demo system.
+// The studio's HTTP server: the page and its interface on 127.0.0.1, with
+// every answer taken from the exchange; it never calls GL or touches the
+// demo system. The transport is platform::HttpServer (its limits keep any
+// local program from exhausting memory, threads or descriptors); the paths
+// are the one table of vtStudioRoutesU.h.
 //
-// Rules, in this order, for every request:
-//   1. Host must be 127.0.0.1:PORT or localhost:PORT (no DNS rebinding),
-//      and an Origin header, when sent, http://127.0.0.1:PORT or
-//      http://localhost:PORT (no other web page may drive the player): 403.
+// Rules, in this order, for every request (before its body is read):
+//   1. Host must be 127.0.0.1:PORT or localhost:PORT, once (no DNS
+//      rebinding), and an Origin header, when sent, http://127.0.0.1:PORT or
+//      http://localhost:PORT, once (no other web page may drive the
+//      player): 403.
 //   2. "/" (the page) and every path under /api/ need the token, in the
-//      X-Vortane-Token header or the token query parameter: 403.
+//      X-Vortane-Token header or the token query parameter (once): 403.
 //   3. Unknown paths: 404; a known path with another method: 405.
 //   4. POST bodies: at most kMaxBodyBytes of one JSON object with values of
 //      the right type and range, else 400 with {"error": "..."}; nothing
 //      is queued then.
-// The page's style and script files are served to anyone (rule 1 holds).
-// The interface itself is documented in the README ("Studio").
+// A refused request's connection is closed after the answer. The page's
+// style and script files are served to anyone (rule 1 holds). The
+// interface itself is documented in the README ("Studio").
 //
-// Threads: Start and Stop from one thread (the player's main thread);
-// the handlers run on the server's pool. Stop ends every event stream,
-// joins every thread the server started and closes the port; the
-// exchange is stopped with it.
+// Threads: Start and Stop from one thread (the player's main thread); the
+// rules and the event streams run on the transport's loop thread, the
+// handlers on its workers. Stop ends every event stream, joins every thread
+// the server started and closes the port; the exchange is stopped with it.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
-#include <memory>
+#include <optional>
 #include <string>
-#include <thread>
+
+#include "platform/HttpServer.h"
 
 class vtStudioExchange;
-namespace httplib {
-class Server;
-}
 
 class vtStudioServer {
  public:
   static constexpr std::size_t kMaxBodyBytes = 64 * 1024;
-  // Event streams open at once; more get 503. The pool has this many
-  // threads more than kRequestThreads, so streams never starve requests.
-  static constexpr int kMaxEventStreams = 120;
-  static constexpr int kRequestThreads = 8;
+  static constexpr int kMaxEventStreams = 120;  // open at once; more get 503
+  static constexpr int kRequestThreads = 8;     // handlers at once; streams need none
   static constexpr int kTimeEventsPerSecond = 20;
   static constexpr int kMaxWaveformColumns = 16384;
+
+  // The transport's limits with the interface's body size, workers and
+  // time events.
+  static platform::HttpLimits DefaultLimits();
 
   explicit vtStudioServer(vtStudioExchange& exchange);
   ~vtStudioServer();  // Stop
@@ -52,25 +56,26 @@ class vtStudioServer {
   // error when the port cannot be bound or the system gives no random
   // bytes; nothing runs then.
   bool Start(int port, std::string& error);
+  bool Start(int port, const platform::HttpLimits& limits, std::string& error);
   void Stop();
-  bool Running() const { return thread_.joinable(); }
+  bool Running() const { return http_.Running(); }
 
-  int Port() const { return port_; }
+  int Port() const { return http_.Port(); }
   const std::string& Token() const { return token_; }
   std::string Url() const;  // http://127.0.0.1:PORT/?token=TOKEN
   int OpenEventStreams() const { return streams_.load(); }
+  const platform::HttpServer& Http() const { return http_; }
 
  private:
-  void Configure();
-  void AddInterface();
+  std::optional<platform::HttpAnswer> Admit(const platform::HttpRequest& request);
+  platform::HttpAnswer Serve(platform::HttpRequest&& request);
+  platform::HttpAnswer OpenEventStream(const platform::HttpRequest& request);
+  bool FromThisPlayer(const platform::HttpRequest& request, std::string& why) const;
 
   vtStudioExchange& exchange_;
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  int port_ = 0;
+  platform::HttpServer http_;
   std::string token_;
   std::atomic<int> streams_{0};
-  std::atomic<bool> listenEnded_{false};  // the server loop has returned
 };
 
 // 32 hexadecimal digits from the kernel's random source; false (out

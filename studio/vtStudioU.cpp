@@ -8,6 +8,7 @@
 #include "platform/AudioDecoder.h"
 #include "platform/Files.h"
 #include "runtime/vtDSysU.h"
+#include "studio/vtStudioJsonU.h"
 
 using nlohmann::json;
 
@@ -23,8 +24,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     text.replace(at, from.size(), to);
   return text;
 }
-
-std::string Dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
 // The script's music as an engine path, also when no audio output could
 // be opened for it (the waveform is read all the same); "" without music.

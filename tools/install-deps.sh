@@ -13,7 +13,7 @@ PACKAGES=(
   xvfb xdotool x11-utils imagemagick xfonts-base
   clang libclang-rt-14-dev
   libassimp-dev valgrind python3
-  libfast-float-dev libcpp-httplib-dev nlohmann-json3-dev
+  libfast-float-dev libmicrohttpd-dev libcpp-httplib-dev nlohmann-json3-dev
   chromium chromium-driver python3-selenium
 )
 export DEBIAN_FRONTEND=noninteractive
