@@ -1,10 +1,17 @@
 // The studio page: follows the player through its event stream and steers
 // it through its interface (see the README, "Studio"). The token comes
-// from this page's address and goes with every call.
+// from this page's address and goes with every call; once read, it leaves
+// the address bar and the browser's history.
 "use strict";
 
 (function () {
-  const token = new URLSearchParams(location.search).get("token") || "";
+  const params = new URLSearchParams(location.search);
+  const token = params.get("token") || "";
+  if (params.has("token")) {
+    params.delete("token");
+    const rest = params.toString();
+    history.replaceState(history.state, "", location.pathname + (rest ? "?" + rest : "") + location.hash);
+  }
   const $ = (selector) => document.querySelector(selector);
   const $$ = (selector) => Array.from(document.querySelectorAll(selector));
 

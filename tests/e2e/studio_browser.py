@@ -188,6 +188,8 @@ def main():
         set_width(driver, 1280)
         driver.get(args.url)
         check_rows(driver, player.get("/api/timeline"))
+        if "token" in driver.current_url:
+            fail("the token stayed in the address: " + driver.current_url)
         check_seek(driver, player, args.window)
         if os.environ.get("NO_RELOAD") is None:
             check_reload(driver, args.edit)
