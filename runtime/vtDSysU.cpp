@@ -174,6 +174,8 @@ void vtDemoSystem::ReadChannel() {
     auto it = created.find(currentType_);
     return it == created.end() ? nullptr : it->second.get();
   };
+  vtScriptPlace place;
+  place.Channel = r.LineNumber;
   bool append = true;
   while (!r.Contains("}") && !r.Eof()) {
     if (!r.ReadLine()) {
@@ -182,17 +184,30 @@ void vtDemoSystem::ReadChannel() {
     }
     if (r.Contains("VT_RENDER_ITEMS_TYPE")) {
       std::string name = r.ReadQuoted();
-      if (IsItemTypeName(name)) currentType_ = GlobalFunc->TypeFromName(name);
+      if (IsItemTypeName(name)) {
+        currentType_ = GlobalFunc->TypeFromName(name);
+        place.Type = r.LineNumber;
+      }
     }
     if (r.Contains("VT_RENDER_ITEMS_FILE")) {
       auto item = CreateRenderItem(currentType_, WorkDir() + "\\" + r.ReadQuoted());
-      if (item) created[currentType_] = std::move(item);
+      if (item) {
+        item->Place = place;
+        item->Place.File = r.LineNumber;
+        created[currentType_] = std::move(item);
+      }
     }
-    if (r.Contains("VT_RENDER_LINES {")) ReadLinesBlock(pending());
+    if (r.Contains("VT_RENDER_LINES {")) {
+      if (vtRenderItem* item = pending()) item->Place.LinesOpen = r.LineNumber;
+      ReadLinesBlock(pending());
+    }
   }
   if (!append) return;
   auto it = created.find(currentType_);
-  if (it != created.end()) Items.push_back(std::move(it->second));
+  if (it == created.end()) return;
+  it->second->Place.End = r.LineNumber;
+  it->second->Place.Closed = r.Contains("}");
+  Items.push_back(std::move(it->second));
 }
 
 // From its opening line on, the block ends at the first line holding "}",
@@ -218,6 +233,7 @@ void vtDemoSystem::AddRenderLine(vtRenderItem* pending) {
   line->EndTime = static_cast<float>(r.ToInt(r.NextToken()));
   line->TimeMode = r.ToInt(r.NextToken());
   line->PlayType = GlobalFunc->TypeFromName(r.ReadQuoted());
+  line->SourceLine = r.LineNumber;
   pending->Lines.push_back(std::move(line));
 }
 

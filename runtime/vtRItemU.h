@@ -18,6 +18,19 @@ class vtItemLine {
   float EndTime = 0;    // ms of demo time, included
   vtType PlayType = vt_NONE;  // vt_PLAY, vt_UNPLAY; anything else never draws
   std::int32_t TimeMode = 0;  // 1: local time scaled by demo time / 20000
+  std::int32_t SourceLine = 0;  // the script line it was read from (from 1); 0: not read from a script
+};
+
+// Where an item's channel stood in the script, as the reader met it: line
+// numbers from 1, 0 for a part the channel does not have. The editor finds
+// the lines it rewrites through these.
+struct vtScriptPlace {
+  std::int32_t Channel = 0;    // "VT_RENDER_CHANNEL {"
+  std::int32_t Type = 0;       // the VT_RENDER_ITEMS_TYPE line that set the item's type in this channel
+  std::int32_t File = 0;       // VT_RENDER_ITEMS_FILE
+  std::int32_t LinesOpen = 0;  // "VT_RENDER_LINES {"
+  std::int32_t End = 0;        // the line that ended the channel (its "}", or the last line of the file)
+  bool Closed = false;         // End holds the "}" (false: the file ended first)
 };
 
 class vtRenderItem {
@@ -29,6 +42,7 @@ class vtRenderItem {
 
   std::string FileName;  // WorkDir + "\" + the script's file name
   std::vector<std::unique_ptr<vtItemLine>> Lines;
+  vtScriptPlace Place;  // set by the script reader
   vtType ItemType = vt_NONE;
   // Set when loading raised a conversion error: the item is never drawn.
   bool LoadFailed = false;

@@ -1,0 +1,215 @@
+#include "edit/vtEditorU.h"
+
+#include <algorithm>
+
+#include "core/vtFuncU.h"
+#include "platform/StagedFile.h"
+
+namespace {
+
+vtEditResult ReadDocument(const std::string& path, vtDocument& document) {
+  std::string bytes, why;
+  if (!platform::ReadWholeFile(path, bytes, why)) return vtEditResult::Fail(500, why);
+  document = vtDocument(std::move(bytes));
+  return {};
+}
+
+vtEditResult Stale(const std::string& path, const std::string& named, const std::string& now) {
+  return vtEditResult::Fail(409, path + " is no longer version " + named + " (it is now " + now +
+                                     "): it changed since it was read; read it again");
+}
+
+bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
+
+bool ValidIndex(int index, std::size_t size) { return index >= 0 && static_cast<std::size_t>(index) < size; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- lines
+
+vtEditResult vtEditor::EditLine(const std::string& scriptPath, const std::string& version, int item, int line,
+                                const std::function<void(vtRenderLineValues&)>& changeValues) {
+  return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
+    if (!ValidIndex(item, expected.Items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
+    auto& lines = expected.Items[static_cast<std::size_t>(item)].Lines;
+    if (!ValidIndex(line, lines.size())) return vtEditResult::Fail(404, "item " + std::to_string(item) + " has no line " + std::to_string(line));
+    vtScriptLine& target = lines[static_cast<std::size_t>(line)];
+    vtRenderLineValues values = target.Values;
+    changeValues(values);
+    vtLineChange patched;
+    if (PatchRenderLine(document, target.At, values, patched)) ways.push_back({patched});
+    ways.push_back({{target.At, 1, {WholeRenderLine(document, target.At, values)}}});
+    target.Values = values;
+    return vtEditResult{};
+  });
+}
+
+vtEditResult vtEditor::AddLine(const std::string& scriptPath, const std::string& version, int item,
+                               const vtRenderLineValues& values) {
+  return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
+    if (!ValidIndex(item, expected.Items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
+    vtScriptItem& target = expected.Items[static_cast<std::size_t>(item)];
+    ways.push_back(AddRenderLine(document, target, values));
+    target.Lines.push_back({values, 0});
+    return vtEditResult{};
+  });
+}
+
+vtEditResult vtEditor::DeleteLine(const std::string& scriptPath, const std::string& version, int item, int line) {
+  return EditScript(scriptPath, version, [&](const vtDocument&, vtScriptModel& expected, Candidates& ways) {
+    if (!ValidIndex(item, expected.Items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
+    auto& lines = expected.Items[static_cast<std::size_t>(item)].Lines;
+    if (!ValidIndex(line, lines.size())) return vtEditResult::Fail(404, "item " + std::to_string(item) + " has no line " + std::to_string(line));
+    ways.push_back({{lines[static_cast<std::size_t>(line)].At, 1, {}}});
+    lines.erase(lines.begin() + line);
+    return vtEditResult{};
+  });
+}
+
+// ---------------------------------------------------------------- items
+
+vtEditResult vtEditor::AddItem(const std::string& scriptPath, const std::string& version, int at,
+                               const std::string& type, const std::string& file) {
+  return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
+    auto& items = expected.Items;
+    if (at < 0 || static_cast<std::size_t>(at) > items.size())
+      return vtEditResult::Fail(404, "no place " + std::to_string(at) + " among " + std::to_string(items.size()) + " items");
+    const int like = items.empty() ? -1 : std::max(at - 1, 0);  // the channel it follows
+    ways.push_back({{ChannelPlace(document, items, at), 0, NewChannel(document, items, like, type, file)}});
+    vtScriptItem added;
+    added.Type = type;
+    added.File = (GlobalFunc ? GlobalFunc->WorkDir : std::string(".")) + "\\" + file;
+    items.insert(items.begin() + at, added);
+    return vtEditResult{};
+  });
+}
+
+vtEditResult vtEditor::DeleteItem(const std::string& scriptPath, const std::string& version, int item) {
+  return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
+    auto& items = expected.Items;
+    if (!ValidIndex(item, items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
+    const vtChannelSpan span = ChannelSpan(document, items[static_cast<std::size_t>(item)]);
+    ways.push_back({{span.First, span.Count, {}}});
+    items.erase(items.begin() + item);
+    return vtEditResult{};
+  });
+}
+
+vtEditResult vtEditor::MoveItem(const std::string& scriptPath, const std::string& version, int item, int to) {
+  return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
+    auto& items = expected.Items;
+    if (!ValidIndex(item, items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
+    if (!ValidIndex(to, items.size())) return vtEditResult::Fail(404, "no place " + std::to_string(to));
+    const vtChannelSpan span = ChannelSpan(document, items[static_cast<std::size_t>(item)]);
+    const vtScriptItem moved = items[static_cast<std::size_t>(item)];
+    items.erase(items.begin() + item);
+    // The place among the others, as they stand in the file.
+    const int at = ChannelPlace(document, items, to);
+    std::vector<vtLineChange> way = {{span.First, span.Count, {}}};
+    std::vector<std::string> texts = SpanTexts(document, span);
+    // The last channel has no empty line behind it: moved before others
+    // that have one, it takes the one in front of it along.
+    const bool blankBehind = IsBlank(document.Text(span.First + span.Count - 1));
+    const bool blankBefore = span.First > 1 && IsBlank(document.Text(span.First - 1));
+    if (!blankBehind && blankBefore && static_cast<std::size_t>(to) < items.size() && at != span.First - 1) {
+      way.push_back({span.First - 1, 1, {}});
+      texts.emplace_back();
+    }
+    way.push_back({at, 0, texts});
+    ways.push_back(way);
+    items.insert(items.begin() + to, moved);
+    return vtEditResult{};
+  });
+}
+
+// ---------------------------------------------------------------- writing
+
+// The script is read as the page saw it (the version), the change is made,
+// and the first way whose text the reader reads as expected is written.
+vtEditResult vtEditor::EditScript(const std::string& scriptPath, const std::string& version,
+                                  const ScriptChange& change) {
+  vtDocument document;
+  vtEditResult read = ReadDocument(scriptPath, document);
+  if (read.Status != 200) return read;
+  if (document.Version() != version) return Stale(scriptPath, version, document.Version());
+  vtScriptModel model;
+  std::string why;
+  if (!ReadScriptModel(scriptPath, model, why)) return vtEditResult::Fail(500, why);
+  vtDocument again;  // the reader's bytes must be the ones checked
+  read = ReadDocument(scriptPath, again);
+  if (read.Status != 200) return read;
+  if (again.Version() != version) return Stale(scriptPath, version, again.Version());
+
+  vtScriptModel expected = model;
+  Candidates ways;
+  const vtEditResult made = change(document, expected, ways);
+  if (made.Status != 200) return made;
+  vtEditResult last = vtEditResult::Fail(400, "the change cannot be made in " + scriptPath);
+  for (const std::vector<vtLineChange>& way : ways) {
+    last = WriteChecked(scriptPath, document, document.Apply(way), [&](const std::string& staged, std::string& why) {
+      vtScriptModel got;
+      if (!ReadScriptModel(staged, got, why)) return false;
+      if (got.SameDemo(expected)) return true;
+      why = "the change would not read back as asked in " + scriptPath + ": the lines around it are laid out in a way it cannot follow";
+      return false;
+    });
+    if (last.Status != 400) return last;
+  }
+  return last;
+}
+
+vtEditResult vtEditor::WriteChecked(const std::string& path, const vtDocument& document, const std::string& bytes,
+                                    const std::function<bool(const std::string&, std::string&)>& check,
+                                    bool remember) {
+  platform::StagedFile staged;
+  std::string why;
+  if (!staged.Stage(path, bytes, why)) return vtEditResult::Fail(500, why);
+  if (check && !check(staged.Path(), why)) return vtEditResult::Fail(400, why);
+  // Last look before the rename: a save from a text editor wins.
+  vtDocument now;
+  const vtEditResult read = ReadDocument(path, now);
+  if (read.Status != 200) return read;
+  if (now.Version() != document.Version()) return Stale(path, document.Version(), now.Version());
+  if (!staged.Commit(why)) return vtEditResult::Fail(500, why);
+  if (remember) Remember(path, document, bytes);
+  return {200, {}, path, DocumentVersion(bytes)};
+}
+
+// Only the span that differs is kept.
+void vtEditor::Remember(const std::string& path, const vtDocument& document, const std::string& bytes) {
+  const std::string& old = document.Bytes();
+  std::size_t head = 0;
+  while (head < old.size() && head < bytes.size() && old[head] == bytes[head]) ++head;
+  std::size_t tail = 0;
+  while (tail < old.size() - head && tail < bytes.size() - head &&
+         old[old.size() - 1 - tail] == bytes[bytes.size() - 1 - tail])
+    ++tail;
+  redo_.clear();
+  undo_.push_back({path, head, old.substr(head, old.size() - head - tail), bytes.substr(head, bytes.size() - head - tail),
+                   document.Version(), DocumentVersion(bytes)});
+  if (undo_.size() > kMaxSteps) undo_.erase(undo_.begin());
+}
+
+// ---------------------------------------------------------------- history
+
+vtEditResult vtEditor::Undo() { return Replay(undo_, redo_, false); }
+vtEditResult vtEditor::Redo() { return Replay(redo_, undo_, true); }
+
+vtEditResult vtEditor::Replay(std::vector<Step>& from, std::vector<Step>& to, bool forward) {
+  if (from.empty()) return vtEditResult::Fail(404, forward ? "nothing to redo" : "nothing to undo");
+  const Step step = from.back();
+  vtDocument document;
+  const vtEditResult read = ReadDocument(step.File, document);
+  if (read.Status != 200) return read;
+  const std::string& expected = forward ? step.VersionBefore : step.VersionAfter;
+  if (document.Version() != expected) return Stale(step.File, expected, document.Version());
+  const std::string& out = forward ? step.Before : step.After;
+  const std::string& in = forward ? step.After : step.Before;
+  std::string bytes = document.Bytes();
+  bytes.replace(step.At, out.size(), in);
+  const vtEditResult written = WriteChecked(step.File, document, bytes, nullptr, false);
+  if (written.Status != 200) return written;
+  from.pop_back();
+  to.push_back(step);
+  return written;
+}
