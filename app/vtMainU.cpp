@@ -160,6 +160,7 @@ int RunProgram(const vtPlayerOptions& options) {
     live->Reloads().SetObserver([s = studio.get()](const vtReloadEvent& event) {
       s->Reloaded(event.ItemIndex, StatusName(event.What), event.File);
     });
+    studio->SetReloads(&live->Reloads());
   } else if (studio) {
     live->Console().SetObserver(nullptr);
     studio.reset();
@@ -167,6 +168,7 @@ int RunProgram(const vtPlayerOptions& options) {
   vtDemoLoopTarget target(*DemoSystem, live.get(), studio.get());
   RunMessageLoop(target);
   platform::MarkEnding();  // the display may go away meanwhile (a session ending)
+  if (studio) studio->SetReloads(nullptr);
   live.reset();  // its font lists go while the context is there (before the studio it tells)
   CloseGlWindow();
   if (studio) studio->Stop();  // its streams end, its threads are joined, the port closes

@@ -84,6 +84,7 @@ void vtReloadController::SyncWatch() { watch_.Set(WatchedFiles()); }
 
 bool vtReloadController::Poll(std::uint32_t nowMs) {
   watch_.Poll(nowMs, ready_);
+  if (skip_ && !ready_.empty()) ready_.erase(std::remove_if(ready_.begin(), ready_.end(), skip_), ready_.end());
   if (ready_.empty()) return false;
   // The script first: it may add or remove the items the other changes name.
   const std::vector<std::string> changed = std::move(ready_);
@@ -256,6 +257,7 @@ void vtReloadController::MergeItems(vtDemoSystem& fresh) {
     if (same != old.end()) {
       kept[static_cast<std::size_t>(same - old.begin())] = true;
       (*same)->Lines = std::move(item->Lines);
+      (*same)->Place = item->Place;
       demo_.Items.push_back(std::move(*same));
       continue;
     }

@@ -75,6 +75,9 @@ class vtReloadController {
   // inside Poll (or the Reload call), after the change is in place: a
   // front end may read the demo's Items there. nullptr: none.
   void SetObserver(std::function<void(const vtReloadEvent&)> observer) { observer_ = std::move(observer); }
+  // Asked for each changed file before it is reloaded: true drops the
+  // change (the player wrote the file itself and has reloaded it already).
+  void SetSkipChange(std::function<bool(const std::string& enginePath)> skip) { skip_ = std::move(skip); }
   // Called when a reloaded script asks for another window size.
   void SetResizeWindow(std::function<void(int width, int height)> resize) { resizeWindow_ = std::move(resize); }
 
@@ -106,5 +109,6 @@ class vtReloadController {
   std::vector<std::string> ready_;  // reused by Poll
   std::function<void(const vtReloadEvent&)> observer_;
   std::function<void(int, int)> resizeWindow_;
+  std::function<bool(const std::string&)> skip_;
   std::uint32_t reloads_ = 0;
 };

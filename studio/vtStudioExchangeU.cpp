@@ -1,5 +1,7 @@
 #include "studio/vtStudioExchangeU.h"
 
+#include <algorithm>
+
 vtStudioExchange::vtStudioExchange()
     : timeline_(std::make_shared<vtTimeline>()), waveform_(std::make_shared<vtWaveform>()) {}
 
@@ -9,6 +11,45 @@ void vtStudioExchange::TakeCommands(std::vector<vtStudioCommand>& out) {
   if (queue_.empty()) return;
   out.swap(queue_);  // the queue keeps out's old storage for the next commands
   taken_ = pushed_;
+}
+
+void vtStudioExchange::TakeEdits(std::vector<std::pair<std::uint64_t, vtStudioEdit>>& out) {
+  out.clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  while (!edits_.empty()) {
+    out.push_back(std::move(edits_.front()));
+    edits_.pop_front();
+  }
+}
+
+void vtStudioExchange::FinishEdit(std::uint64_t ticket, vtStudioReply reply) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_[ticket] = std::move(reply);
+  changed_.notify_all();
+}
+
+std::uint64_t vtStudioExchange::PushEdit(const vtStudioEdit& edit) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stopped_ || edits_.size() >= kMaxQueuedCommands) return 0;
+  edits_.emplace_back(++editTickets_, edit);
+  return editTickets_;
+}
+
+bool vtStudioExchange::WaitEdit(std::uint64_t ticket, std::chrono::milliseconds limit, vtStudioReply& reply) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  const auto answered = [&] { return stopped_ || answers_.count(ticket) > 0; };
+  changed_.wait_for(lock, limit, answered);
+  const auto queued = std::find_if(edits_.begin(), edits_.end(), [&](const auto& e) { return e.first == ticket; });
+  if (queued != edits_.end()) {  // not taken in time, or stopped: withdrawn
+    edits_.erase(queued);
+    return false;
+  }
+  changed_.wait(lock, answered);  // taken: it is answered within its frame
+  const auto answer = answers_.find(ticket);
+  if (answer == answers_.end()) return false;
+  reply = std::move(answer->second);
+  answers_.erase(answer);
+  return true;
 }
 
 void vtStudioExchange::PublishState(const vtStudioState& state) {
@@ -29,6 +70,22 @@ void vtStudioExchange::PostEvent(const std::string& name, const std::string& dat
   events_.push_back({++lastEventId_, name, data});
   if (events_.size() > kKeptEvents) events_.pop_front();
   changed_.notify_all();
+}
+
+void vtStudioExchange::PublishFolders(const std::string& workDir, const std::string& demoFolder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  workFolder_ = workDir;
+  demoFolder_ = demoFolder;
+}
+
+std::string vtStudioExchange::WorkFolder() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return workFolder_;
+}
+
+std::string vtStudioExchange::DemoFolder() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return demoFolder_;
 }
 
 void vtStudioExchange::WaveformPending() {

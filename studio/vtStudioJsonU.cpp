@@ -9,6 +9,8 @@ namespace {
 // Times to the microsecond: floats printed in full would show their noise.
 double Ms(float ms) { return std::round(static_cast<double>(ms) * 1000.0) / 1000.0; }
 
+json VersionJson(const std::string& version) { return version.empty() ? json(nullptr) : json(version); }
+
 }  // namespace
 
 std::string Dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
@@ -35,7 +37,10 @@ json TimelineJson(const vtTimeline& timeline) {
                      {"file", item.File},
                      {"status", item.Status},
                      {"message", item.Message},
+                     {"version", VersionJson(item.Version)},
                      {"lines", std::move(lines)}});
   }
-  return {{"end_ms", Ms(timeline.EndMs)}, {"items", std::move(items)}};
+  return {{"end_ms", Ms(timeline.EndMs)},
+          {"script", {{"file", timeline.ScriptFile}, {"version", VersionJson(timeline.ScriptVersion)}}},
+          {"items", std::move(items)}};
 }

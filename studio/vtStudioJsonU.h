@@ -15,5 +15,7 @@ std::string Dump(const nlohmann::json& value);
 
 // {"time_ms", "end_ms", "paused", "speed", "loop": null or [from, to]}
 nlohmann::json StateJson(const vtStudioState& state);
-// {"end_ms", "items": [{"index", "type", "file", "status", "message", "lines"}]}
+// {"end_ms", "script": {"file", "version"},
+//  "items": [{"index", "type", "file", "status", "message", "version", "lines"}]}
+// (a version is null for a file that does not exist)
 nlohmann::json TimelineJson(const vtTimeline& timeline);

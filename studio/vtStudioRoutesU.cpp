@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <limits>
 
+#include "edit/vtScriptEditU.h"
 #include "runtime/vtSpeedsU.h"
+#include "studio/vtStudioFilesU.h"
 #include "studio/vtStudioJsonU.h"
 #include "studio/vtStudioServerU.h"
 
@@ -52,6 +55,76 @@ vtStudioReply Apply(vtStudioExchange& exchange, const vtStudioCommand& command) 
   vtStudioState state;
   const bool applied = exchange.WaitApplied(ticket, kApplyWait, state);
   return {applied ? 200 : 202, StateJson(state)};
+}
+
+// A whole number in low..high (an index, a mode).
+bool ReadWhole(const json& body, const char* key, double low, double high, std::int32_t& value, std::string& why) {
+  double number = 0;
+  if (!ReadNumber(body, key, low, high, number, why)) return false;
+  if (number != std::floor(number)) {
+    why = std::string("\"") + key + "\" must be a whole number";
+    return false;
+  }
+  value = static_cast<std::int32_t>(number);
+  return true;
+}
+
+// A time the script can hold: whole milliseconds (a fraction is rounded),
+// 0 up to the largest integer the reader reads.
+bool ReadTime(const json& body, const char* key, std::int32_t& value, std::string& why) {
+  double ms = 0;
+  if (!ReadNumber(body, key, 0, std::numeric_limits<std::int32_t>::max(), ms, why)) return false;
+  value = static_cast<std::int32_t>(std::llround(ms));
+  return true;
+}
+
+bool ReadVersion(const json& body, std::string& version, std::string& why) {
+  const auto it = body.find("version");
+  if (it == body.end() || !it->is_string() || it->get_ref<const std::string&>().size() > 64) {
+    why = "\"version\" must be the file's version as the timeline gave it";
+    return false;
+  }
+  version = it->get<std::string>();
+  return true;
+}
+
+constexpr double kMaxIndex = 1e9;
+
+bool ReadItem(const json& body, vtStudioEdit& edit, std::string& why) {
+  return ReadWhole(body, "item", 0, kMaxIndex, edit.Item, why) && ReadVersion(body, edit.Version, why);
+}
+
+// begin, end, and mode and play when given (both when required).
+bool ReadLineValues(const json& body, bool required, vtStudioEdit& edit, std::string& why) {
+  if (!ReadTime(body, "begin", edit.Begin, why) || !ReadTime(body, "end", edit.End, why)) return false;
+  if (edit.Begin > edit.End) {
+    why = "\"begin\" must not come after \"end\"";
+    return false;
+  }
+  if (required || body.contains("mode")) {
+    std::int32_t mode = 0;
+    if (!ReadWhole(body, "mode", 0, 1, mode, why)) return false;
+    edit.Mode = mode;
+  }
+  if (required || body.contains("play")) {
+    const auto play = body.find("play");
+    if (play == body.end() || !play->is_string() || (*play != "vt_PLAY" && *play != "vt_UNPLAY")) {
+      why = "\"play\" must be \"vt_PLAY\" or \"vt_UNPLAY\"";
+      return false;
+    }
+    edit.Play = play->get<std::string>();
+  }
+  return true;
+}
+
+// Queues the edit for the main loop and answers what it did.
+vtStudioReply ApplyEdit(vtStudioExchange& exchange, const vtStudioEdit& edit) {
+  const std::uint64_t ticket = exchange.PushEdit(edit);
+  if (ticket == 0) return StudioError(503, "the player is not taking edits");
+  vtStudioReply reply;
+  if (!exchange.WaitEdit(ticket, kApplyWait, reply))
+    return StudioError(503, "the player took no edit within 2 s; nothing was changed");
+  return reply;
 }
 
 // ------------------------------------------------------------ handlers
@@ -126,6 +199,120 @@ vtStudioReply Loop(vtStudioExchange& exchange, const HttpRequest&, const json& b
   return Apply(exchange, {vtStudioCommandKind::Loop, start, stop});
 }
 
+// {"item", "line", "begin", "end", "mode", "play", "version"}
+vtStudioReply EditLine(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::Line;
+  std::string why;
+  if (!ReadItem(body, edit, why) || !ReadWhole(body, "line", 0, kMaxIndex, edit.Line, why) ||
+      !ReadLineValues(body, false, edit, why))
+    return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// {"item", "begin", "end", "mode", "play", "version"}
+vtStudioReply AddLine(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::LineAdd;
+  std::string why;
+  if (!ReadItem(body, edit, why) || !ReadLineValues(body, false, edit, why)) return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// {"item", "line", "version"}
+vtStudioReply DeleteLine(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::LineDelete;
+  std::string why;
+  if (!ReadItem(body, edit, why) || !ReadWhole(body, "line", 0, kMaxIndex, edit.Line, why))
+    return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// {"type", "file", "at", "version"}
+vtStudioReply AddItem(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::ItemAdd;
+  std::string why;
+  if (!ReadVersion(body, edit.Version, why) || !ReadWhole(body, "at", 0, kMaxIndex, edit.To, why))
+    return StudioError(400, why);
+  const auto type = body.find("type");
+  const auto file = body.find("file");
+  if (type == body.end() || !type->is_string()) return StudioError(400, "\"type\" must be an item kind's tag");
+  if (file == body.end() || !file->is_string() || file->get_ref<const std::string&>().empty() ||
+      file->get_ref<const std::string&>().size() > 1024)
+    return StudioError(400, "\"file\" must name the item's file inside the demo's folder");
+  edit.Type = type->get<std::string>();
+  edit.File = file->get<std::string>();
+  return ApplyEdit(exchange, edit);
+}
+
+// {"item", "version"}
+vtStudioReply DeleteItem(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::ItemDelete;
+  std::string why;
+  if (!ReadItem(body, edit, why)) return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// {"item", "to", "version"}
+vtStudioReply MoveItem(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::ItemMove;
+  std::string why;
+  if (!ReadItem(body, edit, why) || !ReadWhole(body, "to", 0, kMaxIndex, edit.To, why)) return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// ?type=KIND: the demo's files a KIND item can read, as the script names
+// them (relative to the work folder, '\\' between folders).
+vtStudioReply GetFiles(vtStudioExchange& exchange, const HttpRequest& request, const json&) {
+  const std::string* type = request.Param("type");
+  const char* extension = type ? ItemExtension(*type) : nullptr;
+  if (!extension) return StudioError(400, "type must be one of vt_3D_ASE, vt_2D_VTL, vt_SKY, vt_TRANS, vt_MESH, vt_TUNNEL");
+  return {200, {{"type", *type}, {"files", DemoFiles(exchange.WorkFolder(), exchange.DemoFolder(), extension)}}};
+}
+
+vtStudioReply GetSettings(vtStudioExchange& exchange, const HttpRequest&, const json&) {
+  json settings;
+  std::string why;
+  if (!ReadStudioSettings(exchange.DemoFolder(), settings, why)) return StudioError(500, why);
+  return {200, settings};
+}
+
+// {"tempo": BPM or null, "offset": ms}, either or both.
+vtStudioReply SetSettings(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  json change = json::object();
+  std::string why;
+  if (body.contains("tempo")) {
+    double tempo = 0;
+    if (body["tempo"].is_null()) change["tempo"] = nullptr;
+    else if (!ReadNumber(body, "tempo", 1, 1000, tempo, why)) return StudioError(400, why);
+    else change["tempo"] = tempo;
+  }
+  if (body.contains("offset")) {
+    double offset = 0;
+    if (!ReadNumber(body, "offset", -1e7, 1e7, offset, why)) return StudioError(400, why);
+    change["offset"] = offset;
+  }
+  json settings;
+  if (!UpdateStudioSettings(exchange.DemoFolder(), change, settings, why)) return StudioError(500, why);
+  return {200, settings};
+}
+
+vtStudioReply Undo(vtStudioExchange& exchange, const HttpRequest&, const json&) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::Undo;
+  return ApplyEdit(exchange, edit);
+}
+
+vtStudioReply Redo(vtStudioExchange& exchange, const HttpRequest&, const json&) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::Redo;
+  return ApplyEdit(exchange, edit);
+}
+
 // ------------------------------------------------------------ the table
 
 using Kind = vtStudioRouteKind;
@@ -144,6 +331,17 @@ const vtStudioRoute kStudioRoutes[] = {
     {"POST", "/api/resume", Kind::Json, Resume, true},
     {"POST", "/api/speed", Kind::Json, Speed},
     {"POST", "/api/loop", Kind::Json, Loop},
+    {"POST", "/api/edit/line", Kind::Json, EditLine},
+    {"POST", "/api/edit/line/add", Kind::Json, AddLine},
+    {"POST", "/api/edit/line/delete", Kind::Json, DeleteLine},
+    {"POST", "/api/edit/item/add", Kind::Json, AddItem},
+    {"POST", "/api/edit/item/delete", Kind::Json, DeleteItem},
+    {"POST", "/api/edit/item/move", Kind::Json, MoveItem},
+    {"GET", "/api/files", Kind::Json, GetFiles},
+    {"GET", "/api/settings", Kind::Json, GetSettings},
+    {"POST", "/api/settings", Kind::Json, SetSettings},
+    {"POST", "/api/undo", Kind::Json, Undo, true},
+    {"POST", "/api/redo", Kind::Json, Redo, true},
 };
 
 bool MethodFits(const vtStudioRoute& route, std::string_view method) {

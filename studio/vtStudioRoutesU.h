@@ -18,11 +18,6 @@
 #include "platform/HttpServer.h"
 #include "studio/vtStudioExchangeU.h"
 
-struct vtStudioReply {
-  int Status = 200;
-  nlohmann::json Body;  // an object; {"error": "why"} with a status of 400 or more
-};
-
 enum class vtStudioRouteKind {
   Page,        // a file of the page, for the token's holder
   PublicPage,  // a file of the page anyone may fetch (the style and the script)

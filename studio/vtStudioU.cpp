@@ -1,12 +1,17 @@
 #include "studio/vtStudioU.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "core/vtFuncU.h"
+#include "edit/vtDocumentU.h"
+#include "live/vtReloadU.h"
 #include "platform/AudioDecoder.h"
 #include "platform/Files.h"
+#include "platform/StagedFile.h"
 #include "runtime/vtDSysU.h"
 #include "studio/vtStudioJsonU.h"
 
@@ -44,6 +49,9 @@ vtStudio::vtStudio(vtDemoSystem& demo) : demo_(demo), server_(exchange_) { comma
 vtStudio::~vtStudio() { Stop(); }
 
 bool vtStudio::Start(int port, std::string& error) {
+  const std::string script = platform::CanonicalPath(demo_.ScriptName.empty() ? "data\\x" : demo_.ScriptName);
+  exchange_.PublishFolders(platform::CanonicalPath(GlobalFunc ? GlobalFunc->WorkDir : "."),
+                           script.substr(0, script.rfind('/')));
   PublishTimeline();
   AfterFrame();
   if (!server_.Start(port, error)) return false;
@@ -56,7 +64,15 @@ void vtStudio::Stop() {
   StopWaveform();
 }
 
+void vtStudio::SetReloads(vtReloadController* reloads) {
+  if (reloads_) reloads_->SetSkipChange(nullptr);
+  reloads_ = reloads;
+  if (reloads_) reloads_->SetSkipChange([this](const std::string& file) { return SkipOwnWrite(file); });
+}
+
 void vtStudio::BeforeFrame() {
+  exchange_.TakeEdits(edits_);
+  for (const auto& [ticket, edit] : edits_) exchange_.FinishEdit(ticket, ApplyEdit(edit));
   exchange_.TakeCommands(commands_);
   for (const vtStudioCommand& command : commands_) {
     switch (command.Kind) {
@@ -99,6 +115,8 @@ void vtStudio::PostMessage(const std::string& kind, const std::string& caption, 
 }
 
 void vtStudio::Reloaded(int index, const std::string& status, const std::string& file) {
+  // The reload of the player's own write is no news from outside.
+  if (status == "reloaded" && !reloadingOwn_.empty() && platform::CanonicalPath(file) == reloadingOwn_) return;
   const bool isItem = index >= 0 && static_cast<std::size_t>(index) < demo_.Items.size();
   if (isItem && status != "removed") {
     ItemNote& note = notes_[demo_.Items[static_cast<std::size_t>(index)].get()];
@@ -114,10 +132,13 @@ void vtStudio::Reloaded(int index, const std::string& status, const std::string&
 vtTimeline vtStudio::BuildTimeline() const {
   vtTimeline timeline;
   timeline.EndMs = std::max(0.0f, demo_.DemoEndTime);
+  timeline.ScriptFile = ShortPath(demo_.ScriptName);
+  timeline.ScriptVersion = FileVersion(demo_.ScriptName);
   for (const auto& item : demo_.Items) {
     vtTimelineItem shown;
     shown.Type = TagName(item->ItemType);
     shown.File = ShortPath(item->FileName);
+    shown.Version = FileVersion(item->FileName);
     const auto note = notes_.find(item.get());
     if (note != notes_.end()) {
       shown.Status = note->second.Status;
@@ -141,6 +162,89 @@ void vtStudio::PublishTimeline() {
     it = kept ? std::next(it) : notes_.erase(it);
   }
   exchange_.PublishTimeline(std::make_shared<const vtTimeline>(BuildTimeline()));
+}
+
+// ---------------------------------------------------------------- edits
+
+vtStudioReply vtStudio::ApplyEdit(const vtStudioEdit& edit) {
+  const vtEditResult result = RunEdit(edit);
+  if (result.Status != 200) return {result.Status, {{"error", ShortPath(result.Why)}}};
+  ReloadOwnWrite(result);
+  return {200, TimelineJson(*exchange_.Timeline())};
+}
+
+vtEditResult vtStudio::RunEdit(const vtStudioEdit& edit) {
+  const std::string& script = demo_.ScriptName;
+  switch (edit.Kind) {
+    case vtStudioEditKind::Line:
+      return editor_.EditLine(script, edit.Version, edit.Item, edit.Line, [&](vtRenderLineValues& values) {
+        values.Begin = edit.Begin;
+        values.End = edit.End;
+        if (edit.Mode) values.Mode = *edit.Mode;
+        if (edit.Play) values.Play = *edit.Play;
+      });
+    case vtStudioEditKind::LineAdd:
+      return editor_.AddLine(script, edit.Version, edit.Item,
+                             {edit.Begin, edit.End, edit.Mode.value_or(0), edit.Play.value_or("vt_PLAY")});
+    case vtStudioEditKind::LineDelete: return editor_.DeleteLine(script, edit.Version, edit.Item, edit.Line);
+    case vtStudioEditKind::ItemAdd: {
+      std::string file = edit.File, why;
+      if (!CheckItemFile(exchange_.WorkFolder(), exchange_.DemoFolder(), edit.Type, file, why))
+        return vtEditResult::Fail(400, why);
+      return editor_.AddItem(script, edit.Version, edit.To, edit.Type, file);
+    }
+    case vtStudioEditKind::ItemDelete: return editor_.DeleteItem(script, edit.Version, edit.Item);
+    case vtStudioEditKind::ItemMove: return editor_.MoveItem(script, edit.Version, edit.Item, edit.To);
+    case vtStudioEditKind::Undo: return editor_.Undo();
+    case vtStudioEditKind::Redo: return editor_.Redo();
+  }
+  return vtEditResult::Fail(400, "unknown edit");
+}
+
+// The written file is reloaded now, so the next frame shows it; the
+// watch's news of the same write is dropped later (SkipOwnWrite).
+void vtStudio::ReloadOwnWrite(const vtEditResult& written) {
+  const std::string canonical = platform::CanonicalPath(written.File);
+  ownWrites_[canonical] = written.Version;
+  if (reloads_) {
+    reloadingOwn_ = canonical;
+    reloads_->FileChanged(written.File);
+    reloadingOwn_.clear();
+  }
+  PublishTimeline();
+  exchange_.PostEvent("edit", Dump({{"file", ShortPath(written.File)}, {"version", written.Version}}));
+}
+
+// True while the file holds the bytes the player wrote last (the watch may
+// report one write more than once); another content is news.
+bool vtStudio::SkipOwnWrite(const std::string& enginePath) {
+  const auto own = ownWrites_.find(platform::CanonicalPath(enginePath));
+  if (own == ownWrites_.end()) return false;
+  std::string bytes, why;
+  if (platform::ReadWholeFile(enginePath, bytes, why) && DocumentVersion(bytes) == own->second) return true;
+  ownWrites_.erase(own);
+  return false;
+}
+
+// Read again only when the file is not the one last hashed.
+std::string vtStudio::FileVersion(const std::string& enginePath) const {
+  struct stat st;
+  if (enginePath.empty() || ::stat(platform::ResolvePath(enginePath).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    versions_.erase(enginePath);
+    return "";
+  }
+  KnownVersion now{static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size),
+                   st.st_mtim.tv_sec * 1000000000ll + st.st_mtim.tv_nsec,
+                   st.st_ctim.tv_sec * 1000000000ll + st.st_ctim.tv_nsec, ""};
+  KnownVersion& known = versions_[enginePath];
+  if (!known.Version.empty() && known.Inode == now.Inode && known.Size == now.Size &&
+      known.ModifiedNs == now.ModifiedNs && known.ChangedNs == now.ChangedNs)
+    return known.Version;
+  std::string bytes, why;
+  if (!platform::ReadWholeFile(enginePath, bytes, why)) return "";
+  now.Version = DocumentVersion(bytes);
+  known = now;
+  return known.Version;
 }
 
 // The music is decoded a second time, on the worker: the playing stream is

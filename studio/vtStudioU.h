@@ -19,15 +19,18 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "edit/vtEditorU.h"
 #include "studio/vtStudioExchangeU.h"
 #include "studio/vtStudioServerU.h"
 
 class vtDemoSystem;
+class vtReloadController;
 class vtRenderItem;
 
 class vtStudio {
@@ -46,7 +49,14 @@ class vtStudio {
   std::string Url() const { return server_.Url(); }
   int Port() const { return server_.Port(); }
 
-  // The page's commands queued since the last frame, applied in order.
+  // The live reloads the page's edits go through: an edited file is
+  // reloaded at once, and the watch's later news of the player's own write
+  // is dropped (a change made meanwhile by another program is not).
+  // nullptr: edits are written but not reloaded.
+  void SetReloads(vtReloadController* reloads);
+
+  // The page's commands and edits queued since the last frame, applied in
+  // order (edits first).
   void BeforeFrame();
   // The demo's state for the page (time, end, pause, speed, loop).
   void AfterFrame();
@@ -75,6 +85,11 @@ class vtStudio {
   };
 
   void PublishTimeline();
+  vtStudioReply ApplyEdit(const vtStudioEdit& edit);
+  vtEditResult RunEdit(const vtStudioEdit& edit);
+  void ReloadOwnWrite(const vtEditResult& written);
+  bool SkipOwnWrite(const std::string& enginePath);
+  std::string FileVersion(const std::string& enginePath) const;
   void StartWaveform();
   void StopWaveform();
   std::string ShortPath(const std::string& enginePath) const;
@@ -83,6 +98,21 @@ class vtStudio {
   vtStudioExchange exchange_;
   vtStudioServer server_;
   std::vector<vtStudioCommand> commands_;  // reused every frame
+  std::vector<std::pair<std::uint64_t, vtStudioEdit>> edits_;
+  vtEditor editor_;
+  vtReloadController* reloads_ = nullptr;
+  // Files the player wrote, by canonical path: the version written last,
+  // until another content is seen there.
+  std::map<std::string, std::string> ownWrites_;
+  std::string reloadingOwn_;  // the canonical path of the file being reloaded after an edit
+  // Versions by engine path, with what identified the bytes they were
+  // computed from (a file replaced or written gets new values).
+  struct KnownVersion {
+    std::uint64_t Inode = 0, Size = 0;
+    std::int64_t ModifiedNs = 0, ChangedNs = 0;
+    std::string Version;
+  };
+  mutable std::map<std::string, KnownVersion> versions_;
   // What reloads said about items, by the item object they left in place.
   std::unordered_map<const vtRenderItem*, ItemNote> notes_;
   std::string lastAlarm_;  // the text of the last panic or warning

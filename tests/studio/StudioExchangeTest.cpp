@@ -66,6 +66,27 @@ TEST(StudioExchange, AWaitingCommandWakesWithTheFrameThatAppliedIt) {
   mainLoop.join();
 }
 
+// An edit no frame took in time is withdrawn (nothing may apply it later);
+// one a frame took is answered, however long it takes.
+TEST(StudioExchange, AnEditIsWithdrawnUntilTakenAndAnsweredOnceTaken) {
+  vtStudioExchange exchange;
+  vtStudioReply reply;
+  EXPECT_FALSE(exchange.WaitEdit(exchange.PushEdit({}), milliseconds(1), reply));
+  std::vector<std::pair<std::uint64_t, vtStudioEdit>> taken;
+  exchange.TakeEdits(taken);
+  EXPECT_TRUE(taken.empty());
+
+  const std::uint64_t ticket = exchange.PushEdit({});
+  exchange.TakeEdits(taken);
+  std::thread mainLoop([&] {
+    std::this_thread::sleep_for(milliseconds(30));
+    exchange.FinishEdit(ticket, {409, {{"error", "stale"}}});
+  });
+  EXPECT_TRUE(exchange.WaitEdit(ticket, milliseconds(1), reply));
+  EXPECT_EQ(reply.Status, 409);
+  mainLoop.join();
+}
+
 TEST(StudioExchange, TheQueueIsBoundedAndStopRefusesAndWakes) {
   vtStudioExchange exchange;
   for (std::size_t i = 0; i < vtStudioExchange::kMaxQueuedCommands; ++i) EXPECT_NE(exchange.Push(Seek(0)), 0u);
