@@ -7,6 +7,8 @@
 #include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "studio/vtStudioExchangeU.h"
@@ -59,6 +61,24 @@ bool SameSecret(const std::string* given, const std::string& token) {
   unsigned char difference = 0;
   for (std::size_t i = 0; i < token.size(); ++i) difference |= static_cast<unsigned char>((*given)[i] ^ token[i]);
   return difference == 0;
+}
+
+// The value of the cookie name, if sent; a cookie sent twice counts as
+// none, as a query parameter sent twice does.
+std::optional<std::string> CookieValue(const HttpRequest& request, const std::string& name) {
+  if (request.HeaderCount("cookie") != 1) return std::nullopt;
+  std::optional<std::string> found;
+  std::string_view rest = *request.Header("cookie");
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find(';'), rest.size());
+    std::string_view pair = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
+    if (pair.substr(0, name.size() + 1) != name + "=") continue;
+    if (found) return std::nullopt;
+    found = std::string(pair.substr(name.size() + 1));
+  }
+  return found;
 }
 
 // The Last-Event-ID a reconnecting client sends; 0 (everything kept) when
@@ -195,12 +215,15 @@ bool vtStudioServer::FromThisPlayer(const HttpRequest& request, std::string& why
 std::optional<HttpAnswer> vtStudioServer::Admit(const HttpRequest& request) {
   std::string why;
   if (!FromThisPlayer(request, why)) return Refusal(403, why);
+  const vtStudioRoute* route = FindStudioRoute(request.Path, request.Method);
+  const bool page = route && route->Kind == vtStudioRouteKind::Page;
   if (StudioPathNeedsToken(request.Path)) {
     const std::string* given =
         request.HeaderCount("x-vortane-token") ? request.Header("x-vortane-token") : request.Param("token");
-    if (!SameSecret(given, token_)) return Refusal(403, "a missing or wrong token: use the address the player printed");
+    const std::optional<std::string> cookie = page ? CookieValue(request, CookieName()) : std::nullopt;
+    if (!SameSecret(given, token_) && !(cookie && SameSecret(&*cookie, token_)))
+      return Refusal(403, "a missing or wrong token: use the address the player printed");
   }
-  const vtStudioRoute* route = FindStudioRoute(request.Path, request.Method);
   if (!route) {
     const std::string methods = StudioRouteMethods(request.Path);
     if (methods.empty()) return Refusal(404, "no such path: " + request.Path);
@@ -209,7 +232,7 @@ std::optional<HttpAnswer> vtStudioServer::Admit(const HttpRequest& request) {
     return answer;
   }
   switch (route->Kind) {
-    case vtStudioRouteKind::Page:
+    case vtStudioRouteKind::Page: return PageWithCookie(request.Path);
     case vtStudioRouteKind::PublicPage: return PageAnswer(request.Path);
     case vtStudioRouteKind::Events: return OpenEventStream(request);
     case vtStudioRouteKind::Json: break;
@@ -225,6 +248,17 @@ HttpAnswer vtStudioServer::Serve(HttpRequest&& request) {
   const json body = ignored ? json::object() : json::parse(request.Body, nullptr, false);
   if (!body.is_object()) return Refusal(400, "the body must be a JSON object");
   return JsonAnswer(route->Handler(exchange_, request, body));
+}
+
+// The page's own address carries no token once the page has read it, so a
+// reload of the page shows the cookie instead. It opens the page only: the
+// interface still wants the token itself, which the page keeps for its tab.
+std::string vtStudioServer::CookieName() const { return "vortane_studio_" + std::to_string(Port()); }
+
+HttpAnswer vtStudioServer::PageWithCookie(const std::string& path) const {
+  HttpAnswer answer = PageAnswer(path);
+  answer.Headers.emplace_back("Set-Cookie", CookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
+  return answer;
 }
 
 HttpAnswer vtStudioServer::OpenEventStream(const HttpRequest& request) {

@@ -11,6 +11,9 @@
 //      player): 403.
 //   2. "/" (the page) and every path under /api/ need the token, in the
 //      X-Vortane-Token header or the token query parameter (once): 403.
+//      The page's answer sets the token as an HttpOnly, SameSite=Strict
+//      cookie named for the port, which opens the page again (a reload),
+//      never the interface.
 //   3. Unknown paths: 404; a known path with another method: 405.
 //   4. POST bodies: at most kMaxBodyBytes of one JSON object with values of
 //      the right type and range, else 400 with {"error": "..."}; nothing
@@ -71,6 +74,8 @@ class vtStudioServer {
   platform::HttpAnswer Serve(platform::HttpRequest&& request);
   platform::HttpAnswer OpenEventStream(const platform::HttpRequest& request);
   bool FromThisPlayer(const platform::HttpRequest& request, std::string& why) const;
+  std::string CookieName() const;
+  platform::HttpAnswer PageWithCookie(const std::string& path) const;
 
   vtStudioExchange& exchange_;
   platform::HttpServer http_;

@@ -1,12 +1,15 @@
 // The studio page: follows the player through its event stream and steers
 // it through its interface (see the README, "Studio"). The token comes
 // from this page's address and goes with every call; once read, it leaves
-// the address bar and the browser's history.
+// the address bar and the browser's history, and stays in this tab's
+// session storage so that a reload still has it (the player's cookie opens
+// the page itself again).
 "use strict";
 
 (function () {
   const params = new URLSearchParams(location.search);
-  const token = params.get("token") || "";
+  const token = params.get("token") || sessionStorage.getItem("vortane-token") || "";
+  if (token) sessionStorage.setItem("vortane-token", token);
   if (params.has("token")) {
     params.delete("token");
     const rest = params.toString();

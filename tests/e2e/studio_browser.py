@@ -190,6 +190,11 @@ def main():
         check_rows(driver, player.get("/api/timeline"))
         if "token" in driver.current_url:
             fail("the token stayed in the address: " + driver.current_url)
+        # A reload of the page, its address without the token, still works.
+        driver.refresh()
+        WebDriverWait(driver, DEADLINE).until(lambda d: d.execute_script(
+            "return window.vortaneStudio && window.vortaneStudio.connected"))
+        check_rows(driver, player.get("/api/timeline"))
         check_seek(driver, player, args.window)
         if os.environ.get("NO_RELOAD") is None:
             check_reload(driver, args.edit)

@@ -176,6 +176,8 @@ TEST_F(StudioServer, TheRightHostTokenAndOriginAreServed) {
       {"GET", "/studio.js", {}},  // the page's files need no token
       {"GET", "/studio.css", {}},
       {"HEAD", "/api/state?token=TOKEN", {}},
+      {"GET", "/", {{"Cookie", "vortane_studio_PORT=TOKEN"}}},  // a reload of the page
+      {"GET", "/", {{"Cookie", "theme=dark; vortane_studio_PORT=TOKEN"}}},
   };
   for (const auto& c : cases) {
     const auto res = Send(c.method, c.path, c.headers);
@@ -185,6 +187,7 @@ TEST_F(StudioServer, TheRightHostTokenAndOriginAreServed) {
   const auto page = Send("GET", "/?token=TOKEN");
   EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
   EXPECT_NE(page->body.find("studio.js"), std::string::npos);
+  EXPECT_EQ(page->get_header_value("Set-Cookie"), Fill("vortane_studio_PORT=TOKEN; Path=/; HttpOnly; SameSite=Strict"));
   EXPECT_EQ(Send("GET", "/studio.js")->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
 }
 
@@ -208,6 +211,11 @@ TEST_F(StudioServer, BadRequestsAreRefusedAndChangeNothing) {
       {"POST", "/api/seek", {}, R"({"time_ms": 10})", 403},
       {"GET", "/api/events", {}, "", 403},
       {"GET", "/api/no-such-thing", {}, "", 403},  // under /api/ the token comes first
+      // The cookie opens the page only, and only with this port's token
+      {"GET", "/api/state", {{"Cookie", "vortane_studio_PORT=TOKEN"}}, "", 403},
+      {"GET", "/", {{"Cookie", "vortane_studio_PORT=0123456789abcdef0123456789abcdef"}}, "", 403},
+      {"GET", "/", {{"Cookie", "vortane_studio_1=TOKEN"}}, "", 403},
+      {"GET", "/", {{"Cookie", "vortane_studio_PORT=TOKEN; vortane_studio_PORT=x"}}, "", 403},
       // Host (DNS rebinding) and Origin (other web pages)
       {"GET", "/api/state?token=TOKEN", {{"Host", "evil.example:PORT"}}, "", 403},
       {"GET", "/api/state?token=TOKEN", {{"Host", "127.0.0.1"}}, "", 403},
