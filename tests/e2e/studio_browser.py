@@ -106,7 +106,7 @@ def check_rows(driver, timeline):
         lambda d: d.execute_script("return document.body.dataset.items") == str(len(items)))
     rows = driver.execute_script(
         "return Array.from(document.querySelectorAll('#row-list .row')).map(r => ({index: Number(r.dataset.index),"
-        " file: r.dataset.file, status: r.dataset.status, text: r.innerText, bars: r.querySelectorAll('.bar').length}))")
+        " file: r.dataset.file, status: r.dataset.status, text: r.textContent, bars: r.querySelectorAll('.bar').length}))")
     if len(rows) != len(items):
         fail("%d rows for %d items" % (len(rows), len(items)))
     for item, row in zip(items, rows):
