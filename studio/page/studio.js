@@ -19,7 +19,12 @@
   const $$ = (selector) => Array.from(document.querySelectorAll(selector));
 
   const MAX_CONSOLE_LINES = 500;
-  const RULER_STEPS = [0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1200];
+  const RULER_STEPS = [0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1200];
+  const MIN_SPAN_MS = 200;        // the deepest zoom shows this much of the demo
+  const SNAP_PX = 6;              // an edge or a beat this near snaps
+  const GRID_MS = 10;             // times snap to whole 10 ms otherwise
+  const NEW_LINE_MS = 2000;       // a line added by a double-click
+  const EDGE_PX = 6;              // the ends of a bar, for resizing
 
   // What the page knows; window.vortaneStudio for tests and the curious.
   const studio = {
@@ -30,6 +35,11 @@
     connected: false,
     seeks: 0,           // seeks answered by the player
     token,
+    view: { from: 0, span: 0 },     // the shown part of the time axis, ms (span 0: all of it)
+    selection: null,    // {item, line}: a render line, as indices into the timeline
+    settings: { tempo: 0, offset: 0 },  // the beat grid (tempo in BPM; 0: none)
+    edits: 0,           // edits the player took
+    editing: 0,         // edits on their way
   };
   window.vortaneStudio = studio;
 
@@ -43,7 +53,11 @@
     }
     const response = await fetch(path, options);
     const answer = await response.json().catch(() => ({}));
-    if (!response.ok) throw new Error(answer.error || response.status + " " + response.statusText);
+    if (!response.ok) {
+      const error = new Error(answer.error || response.status + " " + response.statusText);
+      error.status = response.status;
+      throw error;
+    }
     return answer;
   }
 
@@ -95,6 +109,66 @@
     return studio.timeline && studio.timeline.end_ms > 0 ? studio.timeline.end_ms : 1;
   }
 
+  // ------------------------------------------------------------ the view of the time axis
+
+  function viewSpan() {
+    return studio.view.span > 0 ? Math.min(studio.view.span, endMs()) : endMs();
+  }
+
+  // Where ms falls in the view, 0 at its left edge and 1 at its right.
+  function fractionOf(ms) {
+    return (ms - studio.view.from) / viewSpan();
+  }
+
+  function timeAtFraction(fraction) {
+    return studio.view.from + fraction * viewSpan();
+  }
+
+  function trackWidth() {
+    return Math.max(1, $("#ruler-track").clientWidth);
+  }
+
+  // Keeps the view inside the demo; a changed view redraws what shows time.
+  function setView(from, span) {
+    const end = endMs();
+    span = Math.max(Math.min(MIN_SPAN_MS, end), Math.min(span, end));
+    from = Math.max(0, Math.min(from, end - span));
+    if (from === studio.view.from && span === viewSpan()) return;
+    studio.view.from = from;
+    studio.view.span = span >= end ? 0 : span;
+    placeBars();
+    showTransport();
+    drawRuler();
+    drawWaveform();
+    loadWaveform();
+  }
+
+  function zoomAround(ms, factor) {
+    const span = viewSpan();
+    const fraction = fractionOf(ms);
+    const next = Math.max(MIN_SPAN_MS, Math.min(endMs(), span * factor));
+    setView(ms - fraction * next, next);
+  }
+
+  // Ctrl+wheel zooms around the pointer, the wheel scrolls; over the labels
+  // the wheel scrolls the rows as usual.
+  function setUpZoom() {
+    $("#timeline").addEventListener("wheel", (event) => {
+      const track = event.target.closest(".track");
+      if (!track) return;
+      event.preventDefault();
+      const box = track.getBoundingClientRect();
+      const scale = event.deltaMode === 1 ? 16 : event.deltaMode === 2 ? box.width : 1;
+      if (event.ctrlKey) {
+        const at = timeAtFraction((event.clientX - box.left) / Math.max(1, box.width));
+        zoomAround(at, Math.exp(event.deltaY * scale * 0.002));
+        return;
+      }
+      const delta = (Math.abs(event.deltaX) > Math.abs(event.deltaY) ? event.deltaX : event.deltaY) * scale;
+      setView(studio.view.from + delta / Math.max(1, box.width) * viewSpan(), viewSpan());
+    }, { passive: false });
+  }
+
   // ------------------------------------------------------------ transport
 
   function showTransport() {
@@ -114,9 +188,8 @@
     span.classList.toggle("shown", !!loop);
     span.classList.toggle("pending", pending);
     if (!loop) return;
-    const end = endMs();
-    span.style.left = (100 * loop[0] / end) + "%";
-    span.style.width = (100 * (loop[1] - loop[0]) / end) + "%";
+    span.style.left = (100 * fractionOf(loop[0])) + "%";
+    span.style.width = (100 * (loop[1] - loop[0]) / viewSpan()) + "%";
   }
 
   const pendingLoop = { from: null };
@@ -142,7 +215,12 @@
       command("/api/loop", {});
     });
     document.addEventListener("keydown", (event) => {
+      if (editingKey(event)) {
+        event.preventDefault();
+        return;
+      }
       if (event.key !== " " || event.target instanceof HTMLButtonElement) return;
+      if (event.target.closest && event.target.closest("input, select, textarea")) return;
       event.preventDefault();
       togglePlay();
     });
@@ -188,7 +266,7 @@
     const timeAt = (event) => {
       const box = track.getBoundingClientRect();
       const fraction = Math.max(0, Math.min(1, (event.clientX - box.left) / Math.max(1, box.width)));
-      return Math.round(fraction * endMs());
+      return Math.round(Math.max(0, Math.min(endMs(), timeAtFraction(fraction))));
     };
     track.addEventListener("pointerdown", (event) => {
       if (event.button !== 0) return;
@@ -229,8 +307,12 @@
   }
 
   function renderTimeline(timeline) {
+    if (drag) {
+      drag.waiting = timeline;  // shown once the drag ends
+      return;
+    }
     studio.timeline = timeline;
-    const end = timeline.end_ms > 0 ? timeline.end_ms : 1;
+    if (studio.selection && !selectedLine()) studio.selection = null;
     const list = document.createDocumentFragment();
     for (const item of timeline.items) {
       const row = element("div", "row line " + item.status);
@@ -244,9 +326,8 @@
       for (const line of item.lines) {
         const kind = line.play === "vt_PLAY" ? "play" : line.play === "vt_UNPLAY" ? "unplay" : "off";
         const bar = element("div", "bar " + kind + (line.mode === 1 ? " mode1" : ""));
-        const from = Math.max(0, Math.min(line.begin, end)), to = Math.max(from, Math.min(line.end, end));
-        bar.style.left = (100 * from / end) + "%";
-        bar.style.width = (100 * (to - from) / end) + "%";
+        bar.dataset.item = item.index;
+        bar.dataset.line = item.lines.indexOf(line);
         bar.title = line.begin + "–" + line.end + " ms, " + line.play + ", time mode " + line.mode;
         track.append(bar);
       }
@@ -255,10 +336,48 @@
       list.append(row);
     }
     $("#row-list").replaceChildren(list);
+    setView(studio.view.from, viewSpan());
+    placeBars();
+    showSelection();
     showTransport();
     requestAnimationFrame(drawRuler);
-    loadWaveform();
+    loadWaveform(true);
     document.body.dataset.items = String(timeline.items.length);
+  }
+
+  // Each bar where its line falls in the view (in percent of the track, so
+  // that a resize needs no script).
+  function placeBars() {
+    if (!studio.timeline) return;
+    const span = viewSpan();
+    for (const bar of $$("#row-list .bar")) {
+      const line = lineAt(Number(bar.dataset.item), Number(bar.dataset.line));
+      if (line) placeBar(bar, line.begin, line.end, span);
+    }
+  }
+
+  function placeBar(bar, begin, end, span) {
+    const from = Math.max(0, begin), to = Math.max(from, end);
+    bar.style.left = (100 * fractionOf(from)) + "%";
+    bar.style.width = (100 * (to - from) / span) + "%";
+  }
+
+  function itemAt(index) {
+    return studio.timeline ? studio.timeline.items.find((item) => item.index === index) : undefined;
+  }
+
+  function lineAt(item, line) {
+    const found = itemAt(item);
+    return found ? found.lines[line] : undefined;
+  }
+
+  function selectedLine() {
+    const s = studio.selection;
+    return s ? lineAt(s.item, s.line) : undefined;
+  }
+
+  function barOf(item, line) {
+    return $('#row-list .bar[data-item="' + item + '"][data-line="' + line + '"]');
   }
 
   let timelineRequest = null;
@@ -291,17 +410,19 @@
   function drawRuler() {
     const { context, width, height } = fitCanvas($("#ruler"));
     context.clearRect(0, 0, width, height);
-    const seconds = endMs() / 1000;
+    const seconds = viewSpan() / 1000;
+    const first = studio.view.from / 1000;
     const step = RULER_STEPS.find((s) => (s / seconds) * width >= 64) || RULER_STEPS[RULER_STEPS.length - 1];
+    const digits = step < 0.1 ? 2 : step < 1 ? 1 : 0;
     const style = getComputedStyle(document.documentElement);
     context.strokeStyle = style.getPropertyValue("--line").trim() || "#333";
     context.fillStyle = style.getPropertyValue("--dim").trim() || "#999";
     context.font = "11px system-ui, sans-serif";
     context.textBaseline = "top";
     context.beginPath();
-    for (let i = 0; i * step <= seconds + 1e-9; i++) {
+    for (let i = Math.floor(first / step); i * step <= first + seconds + 1e-9; i++) {
       const s = i * step;
-      const x = Math.round((s / seconds) * width) + 0.5;
+      const x = Math.round(((s - first) / seconds) * width) + 0.5;
       context.moveTo(x, height - 8);
       context.lineTo(x, height);
       const minor = x + ((step / 2) / seconds) * width;
@@ -309,9 +430,26 @@
         context.moveTo(Math.round(minor) + 0.5, height - 4);
         context.lineTo(Math.round(minor) + 0.5, height);
       }
-      const text = step < 1 ? s.toFixed(1) : String(Math.round(s));
+      const text = s.toFixed(digits);
       const textWidth = context.measureText(text).width;
       context.fillText(text, Math.min(x + 3, width - textWidth - 2), 3);
+    }
+    context.stroke();
+    drawBeats(context, width, height);
+  }
+
+  // The beat grid the edits snap to, as marks under the ruler's numbers.
+  function drawBeats(context, width, height) {
+    const beat = beatMs();
+    if (!beat || viewSpan() / beat > width / 4) return;
+    context.strokeStyle = "rgba(232, 93, 216, 0.6)";
+    context.beginPath();
+    const from = studio.view.from, span = viewSpan();
+    for (let i = Math.ceil((from - studio.settings.offset) / beat); ; i++) {
+      const x = Math.round(((studio.settings.offset + i * beat - from) / span) * width) + 0.5;
+      if (x > width) break;
+      context.moveTo(x, height - 14);
+      context.lineTo(x, height - 9);
     }
     context.stroke();
   }
@@ -326,20 +464,31 @@
     if (!waveform || waveform.min.length === 0) return;
     context.fillStyle = "#6fb1e8";
     const columns = waveform.min.length;
-    for (let c = 0; c < columns; c++) {
-      const x = (c / columns) * width;
+    const end = endMs(), span = viewSpan();
+    const columnWidth = (end / columns / span) * width;
+    const first = Math.max(0, Math.floor((studio.view.from / end) * columns));
+    const last = Math.min(columns, Math.ceil(((studio.view.from + span) / end) * columns));
+    for (let c = first; c < last; c++) {
+      const x = ((c / columns) * end - studio.view.from) / span * width;
       const top = middle - waveform.max[c] * middle;
       const bottom = middle - waveform.min[c] * middle;
-      context.fillRect(x, top, Math.max(width / columns, 0.5), Math.max(1, bottom - top));
+      context.fillRect(x, top, Math.max(columnWidth, 0.5), Math.max(1, bottom - top));
     }
   }
 
-  let waveformRequest = null;
-  function loadWaveform() {
+  // The music's columns for the view's zoom, read again when the zoom needs
+  // more of them or (forced) when the demo changed.
+  let waveformRequest = null, waveformForced = false;
+  function loadWaveform(force) {
     clearTimeout(waveformRequest);
+    waveformForced = waveformForced || !!force;
     waveformRequest = setTimeout(async () => {
       const canvas = $("#waveform");
-      const columns = Math.max(1, Math.min(16384, Math.round(canvas.clientWidth * (window.devicePixelRatio || 1))));
+      const zoom = endMs() / viewSpan();
+      const pixels = canvas.clientWidth * (window.devicePixelRatio || 1) * zoom;
+      const columns = Math.max(1, Math.min(16384, Math.round(pixels)));
+      if (!waveformForced && waveform && waveform.columns === columns) return;
+      waveformForced = false;
       try {
         waveform = await call("GET", "/api/waveform?columns=" + columns);
       } catch (error) {
@@ -347,6 +496,297 @@
       }
       drawWaveform();
     }, 150);
+  }
+
+  // ------------------------------------------------------------ edits
+
+  // Edits go to the player one after another; each builds its request from
+  // the timeline the previous one answered, so that it names the script's
+  // version it was made on. A 409 means the file changed on disk meanwhile:
+  // the page reads the timeline again and the edit is dropped.
+  let editChain = Promise.resolve();
+  function edit(path, makeBody) {
+    studio.editing++;
+    editChain = editChain.then(async () => {
+      const body = studio.timeline && makeBody(studio.timeline);
+      if (!body) return;
+      try {
+        renderTimeline(await call("POST", path, body));
+        studio.edits++;
+      } catch (error) {
+        await editFailed(path, error);
+      }
+    }).finally(() => studio.editing--);
+    return editChain;
+  }
+
+  async function editFailed(path, error) {
+    if (error.status === 409) {
+      log({ kind: "warning", caption: "Studio", text: "the file changed on disk since the page read it; the timeline is read again" });
+    } else if (error.status === 404 && /undo|redo/.test(path)) {
+      log({ kind: "information", caption: "Studio", text: "nothing to " + path.split("/").pop() });
+      return;
+    } else {
+      log({ kind: "failed", caption: "Studio", text: path + ": " + error.message });
+    }
+    try {
+      renderTimeline(await call("GET", "/api/timeline"));
+    } catch (ignored) {
+      loadTimeline();
+    }
+  }
+
+  function scriptVersion(timeline) {
+    return timeline.script ? timeline.script.version : null;
+  }
+
+  // Rewrites one render line with changes ({begin, end, mode, play}).
+  function editLine(item, index, changes) {
+    return edit("/api/edit/line", (timeline) => {
+      const line = lineAt(item, index);
+      if (!line) return null;
+      const next = Object.assign({ begin: line.begin, end: line.end, mode: line.mode, play: line.play }, changes);
+      if (next.begin === line.begin && next.end === line.end && next.mode === line.mode && next.play === line.play)
+        return null;
+      return Object.assign({ item, line: index, version: scriptVersion(timeline) }, next);
+    });
+  }
+
+  function nudge(delta) {
+    const s = studio.selection;
+    if (!s) return;
+    edit("/api/edit/line", (timeline) => {
+      const line = lineAt(s.item, s.line);
+      if (!line) return null;
+      const shift = Math.max(-line.begin, delta);
+      if (shift === 0) return null;
+      return { item: s.item, line: s.line, begin: line.begin + shift, end: line.end + shift, mode: line.mode,
+               play: line.play, version: scriptVersion(timeline) };
+    });
+  }
+
+  function deleteSelection() {
+    const s = studio.selection;
+    if (!s) return;
+    studio.selection = null;
+    edit("/api/edit/line/delete", (timeline) => ({ item: s.item, line: s.line, version: scriptVersion(timeline) }));
+  }
+
+  function addLine(item, at) {
+    const begin = Math.max(0, Math.round(at));
+    edit("/api/edit/line/add", (timeline) => ({ item, begin, end: begin + NEW_LINE_MS, mode: 0, play: "vt_PLAY",
+                                                version: scriptVersion(timeline) }));
+  }
+
+  function undo(again) {
+    edit(again ? "/api/redo" : "/api/undo", () => ({}));
+  }
+
+  // ------------------------------------------------------------ snapping
+
+  function beatMs() {
+    const tempo = Number(studio.settings.tempo);
+    return tempo > 0 ? 60000 / tempo : 0;
+  }
+
+  // The times an edge near ms may snap to: the other lines' edges and the
+  // nearest beat.
+  function snapTargets(ms, except) {
+    const targets = [];
+    for (const item of studio.timeline.items)
+      item.lines.forEach((line, index) => {
+        if (except && item.index === except.item && index === except.line) return;
+        targets.push(line.begin, line.end);
+      });
+    const beat = beatMs();
+    if (beat) targets.push(Math.round(studio.settings.offset + Math.round((ms - studio.settings.offset) / beat) * beat));
+    return targets;
+  }
+
+  // {time, target}: ms on the nearest target within SNAP_PX, else on the
+  // 10 ms grid; Alt leaves it as it is (whole milliseconds).
+  function snap(ms, except, free) {
+    if (free) return { time: Math.round(ms), target: false };
+    const reach = (SNAP_PX / trackWidth()) * viewSpan();
+    let best = null;
+    for (const target of snapTargets(ms, except))
+      if (Math.abs(target - ms) <= reach && (best === null || Math.abs(target - ms) < Math.abs(best - ms)))
+        best = target;
+    return best !== null ? { time: best, target: true } : { time: Math.round(ms / GRID_MS) * GRID_MS, target: false };
+  }
+
+  // Begin and end of a dragged line: a move keeps the length and snaps the
+  // edge nearer a target, a resize snaps its own edge.
+  function draggedTimes(d, ms, free) {
+    const except = { item: d.item, line: d.line };
+    const length = d.end - d.begin;
+    if (d.part === "begin") return { begin: Math.max(0, Math.min(d.end, snap(d.begin + ms, except, free).time)), end: d.end };
+    if (d.part === "end") return { begin: d.begin, end: Math.max(d.begin, snap(d.end + ms, except, free).time) };
+    const head = snap(d.begin + ms, except, free), tail = snap(d.end + ms, except, free);
+    const useTail = tail.target && (!head.target || Math.abs(tail.time - d.end - ms) < Math.abs(head.time - d.begin - ms));
+    const begin = Math.max(0, useTail ? tail.time - length : head.time);
+    return { begin, end: begin + length };
+  }
+
+  // ------------------------------------------------------------ selecting and dragging
+
+  // The drag under way: a line's bar ({item, line, part, begin, end, x}) or
+  // the view ({pan, from, x}); a timeline that comes meanwhile waits in
+  // drag.waiting.
+  let drag = null;
+
+  function barPart(bar, event) {
+    const box = bar.getBoundingClientRect();
+    const edge = Math.min(EDGE_PX, box.width / 3);
+    if (event.clientX - box.left <= edge) return "begin";
+    if (box.right - event.clientX <= edge) return "end";
+    return "move";
+  }
+
+  function select(selection) {
+    studio.selection = selection;
+    showSelection();
+  }
+
+  function showSelection() {
+    for (const bar of $$("#row-list .bar.selected")) bar.classList.remove("selected");
+    const s = studio.selection;
+    const bar = s && barOf(s.item, s.line);
+    if (bar) bar.classList.add("selected");
+    showInspector();
+  }
+
+  function setUpRows() {
+    const rows = $("#row-list");
+    rows.addEventListener("pointerdown", (event) => {
+      const track = event.target.closest(".track");
+      if (event.button !== 0 || !track || !studio.timeline) return;
+      const bar = event.target.closest(".bar");
+      rows.setPointerCapture(event.pointerId);
+      event.preventDefault();
+      if (!bar) {
+        drag = { pan: true, from: studio.view.from, x: event.clientX, moved: false };
+        return;
+      }
+      const item = Number(bar.dataset.item), line = Number(bar.dataset.line);
+      const found = lineAt(item, line);
+      select({ item, line });
+      drag = { item, line, part: barPart(bar, event), begin: found.begin, end: found.end, x: event.clientX, bar };
+    });
+    rows.addEventListener("pointermove", (event) => {
+      if (!drag) {
+        const bar = event.target.closest(".bar");
+        if (bar) bar.style.cursor = barPart(bar, event) === "move" ? "grab" : "col-resize";
+        return;
+      }
+      const ms = ((event.clientX - drag.x) / trackWidth()) * viewSpan();
+      if (drag.pan) {
+        drag.moved = drag.moved || Math.abs(event.clientX - drag.x) > 2;
+        setView(drag.from - ms, viewSpan());
+        return;
+      }
+      drag.now = draggedTimes(drag, ms, event.altKey);
+      placeBar(drag.bar, drag.now.begin, drag.now.end, viewSpan());
+      showInspector(drag.now);
+    });
+    const end = () => {
+      if (!drag) return;
+      const done = drag;
+      drag = null;
+      if (done.pan && !done.moved) select(null);
+      if (done.now) editLine(done.item, done.line, done.now);
+      if (done.waiting) renderTimeline(done.waiting);
+    };
+    rows.addEventListener("pointerup", end);
+    rows.addEventListener("pointercancel", end);
+    rows.addEventListener("dblclick", (event) => {
+      // The rows held the pointer, so the event's target is the list itself.
+      const under = document.elementFromPoint(event.clientX, event.clientY);
+      const track = under && under.closest("#row-list .track");
+      if (!track || under.closest(".bar")) return;
+      const box = track.getBoundingClientRect();
+      const at = timeAtFraction((event.clientX - box.left) / Math.max(1, box.width));
+      const row = track.closest(".row");
+      addLine(Number(row.dataset.index), snap(at, null, event.altKey).time);
+    });
+  }
+
+  // ------------------------------------------------------------ the inspector
+
+  function showInspector(dragged) {
+    const box = $("#inspector");
+    const s = studio.selection;
+    const line = selectedLine();
+    box.classList.toggle("empty", !line);
+    if (!line) {
+      $("#inspector-what").textContent = "Select a bar; double-click an empty place in a row to add one";
+      return;
+    }
+    const item = itemAt(s.item);
+    const times = dragged || line;
+    $("#inspector-what").textContent = "Item " + s.item + " (" + baseName(item.file) + "), line " + s.line;
+    setField("#line-begin", times.begin);
+    setField("#line-end", times.end);
+    setField("#line-mode", String(line.mode));
+    const direction = $("#line-play");
+    direction.textContent = line.play === "vt_UNPLAY" ? "◀ backwards" : line.play === "vt_PLAY" ? "▶ forward" : "off";
+    direction.setAttribute("aria-pressed", String(line.play === "vt_UNPLAY"));
+  }
+
+  // A field being typed in keeps what the author typed.
+  function setField(selector, value) {
+    const field = $(selector);
+    if (document.activeElement !== field) field.value = value;
+  }
+
+  function setUpInspector() {
+    const changed = () => {
+      const s = studio.selection;
+      if (!s) return;
+      editLine(s.item, s.line, {
+        begin: Number($("#line-begin").value),
+        end: Number($("#line-end").value),
+        mode: Number($("#line-mode").value),
+      });
+    };
+    for (const id of ["#line-begin", "#line-end", "#line-mode"]) $(id).addEventListener("change", changed);
+    $("#line-play").addEventListener("click", () => {
+      const s = studio.selection, line = selectedLine();
+      if (line) editLine(s.item, s.line, { play: line.play === "vt_UNPLAY" ? "vt_PLAY" : "vt_UNPLAY" });
+    });
+    $("#line-delete").addEventListener("click", deleteSelection);
+    $("#undo").addEventListener("click", () => undo(false));
+    $("#redo").addEventListener("click", () => undo(true));
+  }
+
+  // Keys for the selection and the history; fields keep their own keys.
+  function editingKey(event) {
+    if (event.target.closest && event.target.closest("input, select, textarea")) return false;
+    const command = event.ctrlKey || event.metaKey;
+    if (command && (event.key === "z" || event.key === "Z")) {
+      undo(event.shiftKey);
+      return true;
+    }
+    if (command && event.key === "y") {
+      undo(true);
+      return true;
+    }
+    if (command || event.altKey) return false;
+    if (event.key === "Delete" || event.key === "Backspace") {
+      if (!studio.selection) return false;
+      deleteSelection();
+      return true;
+    }
+    if (event.key === "ArrowLeft" || event.key === "ArrowRight") {
+      if (!studio.selection) return false;
+      nudge((event.key === "ArrowLeft" ? -1 : 1) * (event.shiftKey ? 100 : 10));
+      return true;
+    }
+    if (event.key === "Escape") {
+      select(null);
+      return true;
+    }
+    return false;
   }
 
   // ------------------------------------------------------------ console
@@ -400,9 +840,10 @@
   let clock = null;
   function drawCursor() {
     const time = currentTime(performance.now());
-    const fraction = Math.max(0, Math.min(1, time / endMs()));
+    const fraction = fractionOf(time);
+    const outside = fraction < 0 || fraction > 1;
     for (const cursor of cursors) {
-      const x = (fraction * cursor.width).toFixed(1);
+      const x = outside ? "-8" : (fraction * cursor.width).toFixed(1);
       if (x !== cursor.x) cursor.node.style.transform = "translateX(" + (cursor.x = x) + "px)";
     }
     const text = formatTime(time);
@@ -424,6 +865,9 @@
     }
     setUpTransport();
     setUpRuler();
+    setUpZoom();
+    setUpRows();
+    setUpInspector();
     cursors = $$(".cursor").map((node) => ({ node, width: node.parentElement.clientWidth, x: "" }));
     let resizeTimer = null;
     const resized = new ResizeObserver(() => {

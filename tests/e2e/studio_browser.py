@@ -147,6 +147,45 @@ def check_seek(driver, player, window):
     wait_for("the resume", lambda: not player.get("/api/state")["paused"])
 
 
+WHEEL = """
+    const track = document.querySelector('#ruler-track'), box = track.getBoundingClientRect();
+    track.dispatchEvent(new WheelEvent('wheel', {deltaY: arguments[0], ctrlKey: arguments[1], bubbles: true,
+        cancelable: true, clientX: box.left + box.width / 2, clientY: box.top + 10}));
+    return Object.assign({}, window.vortaneStudio.view);
+"""
+
+
+def check_zoom(driver, player):
+    """Ctrl+wheel zooms, the wheel scrolls; the ruler seeks and the cursor
+    shows the time at any zoom."""
+    driver.find_element(By.ID, "play").click()
+    wait_for("the pause", lambda: player.get("/api/state")["paused"])
+    end_ms = player.get("/api/state")["end_ms"]
+    for _ in range(3):
+        view = driver.execute_script(WHEEL, -300, True)
+    if not 0 < view["span"] < end_ms / 4:
+        fail("ctrl+wheel did not zoom in: %r" % view)
+    scrolled = driver.execute_script(WHEEL, 200, False)
+    if not scrolled["from"] > view["from"] or scrolled["span"] != view["span"]:
+        fail("the wheel did not scroll: %r then %r" % (view, scrolled))
+    track = driver.find_element(By.ID, "ruler-track")
+    width = track.size["width"]
+    x = round(width * 0.75)
+    ActionChains(driver).move_to_element_with_offset(track, x - width // 2, 0).click().perform()
+    expected = scrolled["from"] + x / width * scrolled["span"]
+    wait_for("the seek to %.0f ms when zoomed" % expected,
+             lambda: abs(player.get("/api/state")["time_ms"] - expected) <= scrolled["span"] / width + 1)
+    wait_for("the cursor under the click", lambda: abs(driver.execute_script(
+        "const c = document.querySelector('#ruler-track .cursor').getBoundingClientRect();"
+        "return c.left + c.width / 2 - arguments[0].getBoundingClientRect().left", track) - x) <= 2)
+    if driver.execute_script(WHEEL, 5000, True)["span"] != 0:
+        fail("ctrl+wheel did not zoom out to the whole demo")
+    driver.find_element(By.ID, "play").click()
+    wait_for("the resume", lambda: not player.get("/api/state")["paused"])
+    print("studio_browser: zoomed to %.0f of %.0f ms, scrolled, and a click seeks to %.0f ms"
+          % (view["span"], end_ms, expected))
+
+
 def check_transport(driver, player):
     """The speed buttons, and a loop span shift-dragged on the ruler."""
     for speed in ("0.5", "1"):
@@ -196,6 +235,7 @@ def main():
             "return window.vortaneStudio && window.vortaneStudio.connected"))
         check_rows(driver, player.get("/api/timeline"))
         check_seek(driver, player, args.window)
+        check_zoom(driver, player)
         if os.environ.get("NO_RELOAD") is None:
             check_reload(driver, args.edit)
         check_transport(driver, player)
