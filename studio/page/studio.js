@@ -25,6 +25,7 @@
   const GRID_MS = 10;             // times snap to whole 10 ms otherwise
   const NEW_LINE_MS = 2000;       // a line added by a double-click
   const EDGE_PX = 6;              // the ends of a bar, for resizing
+  const ITEM_KINDS = ["vt_2D_VTL", "vt_3D_ASE", "vt_MESH", "vt_SKY", "vt_TRANS", "vt_TUNNEL"];
 
   // What the page knows; window.vortaneStudio for tests and the curious.
   const studio = {
@@ -321,7 +322,8 @@
       row.dataset.status = item.status;
       const label = element("div", "label");
       label.title = item.type + "  " + item.file + (item.message ? "\n" + item.message : "");
-      label.append(element("span", "kind", item.type.replace(/^vt_/, "")), element("span", "file", baseName(item.file)));
+      label.append(element("span", "kind", item.type.replace(/^vt_/, "")), element("span", "file", baseName(item.file)),
+                   itemButtons());
       const track = element("div", "track");
       for (const line of item.lines) {
         const kind = line.play === "vt_PLAY" ? "play" : line.play === "vt_UNPLAY" ? "unplay" : "off";
@@ -343,6 +345,19 @@
     requestAnimationFrame(drawRuler);
     loadWaveform(true);
     document.body.dataset.items = String(timeline.items.length);
+  }
+
+  function itemButtons() {
+    const buttons = element("span", "item-edit");
+    for (const [action, text, title] of [["up", "↑", "Draw earlier"], ["down", "↓", "Draw later"],
+                                         ["remove", "✕", "Remove the item from the script"]]) {
+      const button = element("button", "", text);
+      button.type = "button";
+      button.dataset.action = action;
+      button.title = title;
+      buttons.append(button);
+    }
+    return buttons;
   }
 
   // Each bar where its line falls in the view (in percent of the track, so
@@ -789,6 +804,76 @@
     return false;
   }
 
+  // ------------------------------------------------------------ items and the beat grid
+
+  function editItem(action, item) {
+    studio.selection = null;
+    const count = studio.timeline.items.length;
+    if (action === "remove") {
+      edit("/api/edit/item/delete", (timeline) => ({ item, version: scriptVersion(timeline) }));
+      return;
+    }
+    const to = item + (action === "up" ? -1 : 1);
+    if (to < 0 || to >= count) return;
+    edit("/api/edit/item/move", (timeline) => ({ item, to, version: scriptVersion(timeline) }));
+  }
+
+  // The kind's files for the file field's suggestions.
+  async function listFiles() {
+    const type = $("#item-kind").value;
+    const list = $("#item-files");
+    try {
+      const answer = await call("GET", "/api/files?type=" + encodeURIComponent(type));
+      list.replaceChildren(...answer.files.map((file) => Object.assign(element("option"), { value: file })));
+      if (!$("#item-file").value && answer.files.length) $("#item-file").placeholder = answer.files[0];
+    } catch (error) {
+      list.replaceChildren();
+    }
+  }
+
+  function addItem() {
+    const type = $("#item-kind").value;
+    const file = $("#item-file").value.trim() || $("#item-file").placeholder;
+    if (!file) return;
+    edit("/api/edit/item/add", (timeline) => ({ type, file, at: timeline.items.length,
+                                                version: scriptVersion(timeline) }));
+  }
+
+  function takeSettings(settings) {
+    studio.settings = { tempo: Number(settings.tempo) || 0, offset: Number(settings.offset) || 0 };
+    setField("#tempo", studio.settings.tempo || "");
+    setField("#offset", studio.settings.offset);
+    drawRuler();
+  }
+
+  async function saveSettings() {
+    const tempo = Number($("#tempo").value);
+    const body = { tempo: tempo > 0 ? tempo : null, offset: Number($("#offset").value) || 0 };
+    try {
+      takeSettings(await call("POST", "/api/settings", body));
+    } catch (error) {
+      log({ kind: "failed", caption: "Studio", text: "settings: " + error.message });
+    }
+  }
+
+  function setUpItems() {
+    $("#row-list").addEventListener("click", (event) => {
+      const button = event.target.closest(".item-edit button");
+      if (button) editItem(button.dataset.action, Number(button.closest(".row").dataset.index));
+    });
+    const kinds = $("#item-kind");
+    for (const kind of ITEM_KINDS) kinds.append(Object.assign(element("option", "", kind), { value: kind }));
+    kinds.addEventListener("change", () => {
+      $("#item-file").placeholder = "";
+      listFiles();
+    });
+    $("#item-add").addEventListener("click", addItem);
+    $("#tempo").addEventListener("change", saveSettings);
+    $("#offset").addEventListener("change", saveSettings);
+    listFiles();
+    call("GET", "/api/settings").then(takeSettings).catch(() => {});
+  }
+
   // ------------------------------------------------------------ console
 
   function log(entry) {
@@ -868,6 +953,7 @@
     setUpZoom();
     setUpRows();
     setUpInspector();
+    setUpItems();
     cursors = $$(".cursor").map((node) => ({ node, width: node.parentElement.clientWidth, x: "" }));
     let resizeTimer = null;
     const resized = new ResizeObserver(() => {
