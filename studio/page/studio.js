@@ -37,7 +37,9 @@
     seeks: 0,           // seeks answered by the player
     token,
     view: { from: 0, span: 0 },     // the shown part of the time axis, ms (span 0: all of it)
-    selection: null,    // {item, line}: a render line, as indices into the timeline
+    selection: null,    // {item, line}: a render line; {item, layer, key}: a layer key (indices)
+    open: new Set(),    // the layer items whose lanes are open
+    layers: new Map(),  // their layers, by item index: the player's answer
     settings: { tempo: 0, offset: 0 },  // the beat grid (tempo in BPM; 0: none)
     edits: 0,           // edits the player took
     editing: 0,         // edits on their way
@@ -138,6 +140,7 @@
     studio.view.from = from;
     studio.view.span = span >= end ? 0 : span;
     placeBars();
+    placeKeys();
     showTransport();
     drawRuler();
     drawWaveform();
@@ -313,7 +316,7 @@
       return;
     }
     studio.timeline = timeline;
-    if (studio.selection && !selectedLine()) studio.selection = null;
+    if (studio.selection && !selectedLine() && !selectedKey()) studio.selection = null;
     const list = document.createDocumentFragment();
     for (const item of timeline.items) {
       const row = element("div", "row line " + item.status);
@@ -322,6 +325,7 @@
       row.dataset.status = item.status;
       const label = element("div", "label");
       label.title = item.type + "  " + item.file + (item.message ? "\n" + item.message : "");
+      if (item.type === "vt_2D_VTL") label.append(lanesToggle(item.index));
       label.append(element("span", "kind", item.type.replace(/^vt_/, "")), element("span", "file", baseName(item.file)),
                    itemButtons());
       const track = element("div", "track");
@@ -336,10 +340,13 @@
       if (item.status === "failed") track.append(element("div", "message", item.message.split("\n").join(" · ")));
       row.append(label, track);
       list.append(row);
+      if (studio.open.has(item.index)) list.append(...laneRows(item));
     }
     $("#row-list").replaceChildren(list);
+    for (const index of studio.open) loadLayers(index);
     setView(studio.view.from, viewSpan());
     placeBars();
+    placeKeys();
     showSelection();
     showTransport();
     requestAnimationFrame(drawRuler);
@@ -520,13 +527,13 @@
   // version it was made on. A 409 means the file changed on disk meanwhile:
   // the page reads the timeline again and the edit is dropped.
   let editChain = Promise.resolve();
-  function edit(path, makeBody) {
+  function edit(path, makeBody, takeAnswer) {
     studio.editing++;
     editChain = editChain.then(async () => {
       const body = studio.timeline && makeBody(studio.timeline);
       if (!body) return;
       try {
-        renderTimeline(await call("POST", path, body));
+        (takeAnswer || renderTimeline)(await call("POST", path, body));
         studio.edits++;
       } catch (error) {
         await editFailed(path, error);
@@ -570,6 +577,11 @@
   function nudge(delta) {
     const s = studio.selection;
     if (!s) return;
+    const key = selectedKey();
+    if (key) {
+      editKey(s, { time: Math.max(0, key.time + delta) });
+      return;
+    }
     edit("/api/edit/line", (timeline) => {
       const line = lineAt(s.item, s.line);
       if (!line) return null;
@@ -583,6 +595,10 @@
   function deleteSelection() {
     const s = studio.selection;
     if (!s) return;
+    if (s.layer !== undefined) {
+      deleteKey(s);
+      return;
+    }
     studio.selection = null;
     edit("/api/edit/line/delete", (timeline) => ({ item: s.item, line: s.line, version: scriptVersion(timeline) }));
   }
@@ -664,10 +680,15 @@
   }
 
   function showSelection() {
-    for (const bar of $$("#row-list .bar.selected")) bar.classList.remove("selected");
+    for (const node of $$("#row-list .selected")) node.classList.remove("selected");
     const s = studio.selection;
-    const bar = s && barOf(s.item, s.line);
-    if (bar) bar.classList.add("selected");
+    if (s && s.layer !== undefined) {
+      for (const mark of $$('#row-list .key-mark[data-item="' + s.item + '"][data-layer="' + s.layer + '"][data-key="' + s.key + '"]'))
+        mark.classList.add("selected");
+    } else if (s) {
+      const bar = barOf(s.item, s.line);
+      if (bar) bar.classList.add("selected");
+    }
     showInspector();
   }
 
@@ -677,8 +698,16 @@
       const track = event.target.closest(".track");
       if (event.button !== 0 || !track || !studio.timeline) return;
       const bar = event.target.closest(".bar");
+      const mark = event.target.closest(".key-mark");
       rows.setPointerCapture(event.pointerId);
       event.preventDefault();
+      if (mark) {
+        const d = mark.dataset;
+        select({ item: Number(d.item), layer: Number(d.layer), key: Number(d.key) });
+        drag = { item: Number(d.item), layer: Number(d.layer), key: Number(d.key), line: Number(d.line),
+                 time: Number(d.time), x: event.clientX, mark };
+        return;
+      }
       if (!bar) {
         drag = { pan: true, from: studio.view.from, x: event.clientX, moved: false };
         return;
@@ -700,6 +729,10 @@
         setView(drag.from - ms, viewSpan());
         return;
       }
+      if (drag.mark) {
+        dragKey(drag, event.clientX - drag.x, event.altKey);
+        return;
+      }
       drag.now = draggedTimes(drag, ms, event.altKey);
       placeBar(drag.bar, drag.now.begin, drag.now.end, viewSpan());
       showInspector(drag.now);
@@ -709,8 +742,10 @@
       const done = drag;
       drag = null;
       if (done.pan && !done.moved) select(null);
-      if (done.now) editLine(done.item, done.line, done.now);
+      if (done.mark && done.now !== undefined) editKey(done, { time: done.now });
+      else if (done.now) editLine(done.item, done.line, done.now);
       if (done.waiting) renderTimeline(done.waiting);
+      else if (done.mark) showLanes(done.item);
     };
     rows.addEventListener("pointerup", end);
     rows.addEventListener("pointercancel", end);
@@ -718,11 +753,17 @@
       // The rows held the pointer, so the event's target is the list itself.
       const under = document.elementFromPoint(event.clientX, event.clientY);
       const track = under && under.closest("#row-list .track");
-      if (!track || under.closest(".bar")) return;
+      if (!track || under.closest(".bar, .key-mark")) return;
       const box = track.getBoundingClientRect();
-      const at = timeAtFraction((event.clientX - box.left) / Math.max(1, box.width));
-      const row = track.closest(".row");
-      addLine(Number(row.dataset.index), snap(at, null, event.altKey).time);
+      const at = snap(timeAtFraction((event.clientX - box.left) / Math.max(1, box.width)), null, event.altKey).time;
+      const lane = track.closest(".lane");
+      if (!lane) {
+        addLine(Number(track.closest(".row").dataset.index), at);
+        return;
+      }
+      const item = itemAt(Number(lane.dataset.item));
+      const line = item && item.lines.find((l) => l.begin <= at && at <= l.end && keyDemoTimes(l, 0).length);
+      if (line) addKey(item.index, Number(lane.dataset.layer), Math.round(itemTime(line, at)));
     });
   }
 
@@ -731,6 +772,12 @@
   function showInspector(dragged) {
     const box = $("#inspector");
     const s = studio.selection;
+    const key = selectedKey();
+    box.classList.toggle("key", !!key);
+    if (key) {
+      showKey(s, key, dragged && dragged.keyTime);
+      return;
+    }
     const line = selectedLine();
     box.classList.toggle("empty", !line);
     if (!line) {
@@ -746,6 +793,30 @@
     const direction = $("#line-play");
     direction.textContent = line.play === "vt_UNPLAY" ? "◀ backwards" : line.play === "vt_PLAY" ? "▶ forward" : "off";
     direction.setAttribute("aria-pressed", String(line.play === "vt_UNPLAY"));
+  }
+
+  function showKey(s, key, draggedTime) {
+    $("#inspector").classList.remove("empty");
+    const layer = studio.layers.get(s.item).layers[s.layer];
+    $("#inspector-what").textContent = "Item " + s.item + ", layer " + layer.index + ", key " + s.key;
+    for (const name of ["x", "y", "angle", "width", "height", "a"]) setField("#key-" + name, key[name]);
+    setField("#key-time", draggedTime !== undefined ? draggedTime : key.time);
+    setField("#key-interpolation", String(key.interpolation));
+    const hex = (v) => Math.max(0, Math.min(255, Math.round(v))).toString(16).padStart(2, "0");
+    setField("#key-colour", "#" + hex(key.r) + hex(key.g) + hex(key.b));
+  }
+
+  function keyChanged() {
+    const s = studio.selection;
+    if (!selectedKey()) return;
+    const changes = {};
+    for (const name of ["time", "x", "y", "interpolation", "angle", "width", "height", "a"])
+      changes[name] = Number($("#key-" + name).value);
+    const colour = $("#key-colour").value;
+    changes.r = parseInt(colour.slice(1, 3), 16);
+    changes.g = parseInt(colour.slice(3, 5), 16);
+    changes.b = parseInt(colour.slice(5, 7), 16);
+    editKey(s, changes);
   }
 
   // A field being typed in keeps what the author typed.
@@ -770,6 +841,8 @@
       if (line) editLine(s.item, s.line, { play: line.play === "vt_UNPLAY" ? "vt_PLAY" : "vt_UNPLAY" });
     });
     $("#line-delete").addEventListener("click", deleteSelection);
+    for (const field of $$("#key-fields input, #key-fields select")) field.addEventListener("change", keyChanged);
+    $("#key-delete").addEventListener("click", deleteSelection);
     $("#undo").addEventListener("click", () => undo(false));
     $("#redo").addEventListener("click", () => undo(true));
   }
@@ -804,10 +877,178 @@
     return false;
   }
 
+  // ------------------------------------------------------------ layer keys
+
+  function lanesToggle(index) {
+    const button = element("button", "lanes-toggle", studio.open.has(index) ? "▾" : "▸");
+    button.type = "button";
+    button.title = "Show the layers and their keys";
+    button.setAttribute("aria-expanded", String(studio.open.has(index)));
+    return button;
+  }
+
+  function toggleLanes(index) {
+    if (studio.open.has(index)) studio.open.delete(index);
+    else studio.open.add(index);
+    if (studio.selection && studio.selection.layer !== undefined && studio.selection.item === index)
+      studio.selection = null;
+    renderTimeline(studio.timeline);
+  }
+
+  async function loadLayers(index) {
+    try {
+      const layers = await call("GET", "/api/layers?item=" + index);
+      if (!studio.open.has(index)) return;
+      studio.layers.set(index, layers);
+      showLanes(index);
+    } catch (error) {
+      log({ kind: "failed", caption: "Studio", text: "layers of item " + index + ": " + error.message });
+    }
+  }
+
+  // The lanes of one item anew, where they stand in the list.
+  function showLanes(index) {
+    if (drag) return;  // the drag's end shows them
+    for (const lane of $$('#row-list .lane[data-item="' + index + '"]')) lane.remove();
+    const row = $('#row-list .row[data-index="' + index + '"]');
+    const item = itemAt(index);
+    if (!row || !item) return;
+    row.after(...laneRows(item));
+    placeKeys();
+    showSelection();
+  }
+
+  function laneRows(item) {
+    const data = studio.layers.get(item.index);
+    if (!data) return [];
+    return data.layers.map((layer, l) => {
+      const lane = element("div", "lane line");
+      lane.dataset.item = item.index;
+      lane.dataset.layer = l;
+      const label = element("div", "label dim", "layer " + layer.index + "  " + baseName(layer.source));
+      label.title = layer.source + "\nDouble-click the lane to add a key";
+      const track = element("div", "track");
+      layer.keys.forEach((key, k) => {
+        item.lines.forEach((line, n) => {
+          for (const t of keyDemoTimes(line, key.time)) {
+            const mark = element("div", "key-mark");
+            Object.assign(mark.dataset, { item: item.index, layer: l, key: k, line: n, time: t });
+            mark.title = "key " + k + " at " + key.time + " ms of item time";
+            mark.style.background = "rgb(" + [key.r, key.g, key.b].map(Math.round).join(",") + ")";
+            track.append(mark);
+          }
+        });
+      });
+      lane.append(label, track);
+      return lane;
+    });
+  }
+
+  function placeKeys() {
+    for (const mark of $$("#row-list .key-mark")) mark.style.left = (100 * fractionOf(Number(mark.dataset.time))) + "%";
+  }
+
+  // The item's own time at demo time t through line (what the player hands
+  // the item): counting up from begin, or down to it backwards; time mode 1
+  // scales it by t / 20000.
+  function itemTime(line, t) {
+    const local = line.play === "vt_UNPLAY" ? line.end - t : t - line.begin;
+    return line.mode === 1 ? local * t / 20000 : local;
+  }
+
+  // The demo times within line at which the item's time is k.
+  function keyDemoTimes(line, k) {
+    if (line.play !== "vt_PLAY" && line.play !== "vt_UNPLAY") return [];
+    let times;
+    if (line.mode !== 1) times = [line.play === "vt_PLAY" ? line.begin + k : line.end - k];
+    else if (line.play === "vt_PLAY") times = [(line.begin + Math.sqrt(line.begin * line.begin + 80000 * k)) / 2];
+    else {
+      const d = line.end * line.end - 80000 * k;
+      times = d < 0 ? [] : [(line.end - Math.sqrt(d)) / 2, (line.end + Math.sqrt(d)) / 2];
+    }
+    return times.filter((t) => t >= line.begin && t <= line.end);
+  }
+
+  function keyAt(item, layer, key) {
+    const data = studio.layers.get(item);
+    const found = data && data.layers[layer];
+    return found ? found.keys[key] : undefined;
+  }
+
+  function selectedKey() {
+    const s = studio.selection;
+    return s && s.layer !== undefined ? keyAt(s.item, s.layer, s.key) : undefined;
+  }
+
+  // Key times stay in order and apart, as the layer's reader expects.
+  function keyTimeLimits(item, layer, key) {
+    const keys = studio.layers.get(item).layers[layer].keys;
+    return [key > 0 ? keys[key - 1].time + 1 : 0, key + 1 < keys.length ? keys[key + 1].time - 1 : Infinity];
+  }
+
+  const KEY_NAMES = ["time", "x", "y", "interpolation", "angle", "width", "height", "r", "g", "b", "a"];
+
+  // A key edit names the layer file's version; its answer, a timeline or
+  // the item's layers, is shown, and the lanes are read again.
+  function keyEdit(path, item, makeBody) {
+    return edit(path, () => {
+      const data = studio.layers.get(item);
+      const body = data && makeBody(data);
+      return body && Object.assign({ item, version: data.version }, body);
+    }, (answer) => {
+      if (answer && answer.items) renderTimeline(answer);
+      else loadLayers(item);
+    });
+  }
+
+  function editKey(s, changes) {
+    keyEdit("/api/edit/key", s.item, (data) => {
+      const key = data.layers[s.layer] && data.layers[s.layer].keys[s.key];
+      if (!key) return null;
+      const values = {};
+      for (const name of KEY_NAMES) values[name] = name in changes ? changes[name] : key[name];
+      const [low, high] = keyTimeLimits(s.item, s.layer, s.key);
+      values.time = Math.max(low, Math.min(high, Math.round(values.time)));
+      if (KEY_NAMES.every((name) => values[name] === key[name])) return null;
+      return { layer: s.layer, key: s.key, values };
+    });
+  }
+
+  // A new key at item time k takes the values of the key before it.
+  function addKey(item, layer, k) {
+    keyEdit("/api/edit/key/add", item, (data) => {
+      const keys = data.layers[layer].keys;
+      if (keys.some((key) => key.time === k)) return null;
+      const before = keys.filter((key) => key.time < k).pop() || keys[0];
+      const values = before ? Object.assign({}, before) : { x: 512, y: 384, interpolation: 0, angle: 0, width: 128,
+                                                          height: 128, r: 255, g: 255, b: 255, a: 255 };
+      values.time = k;
+      const picked = {};
+      for (const name of KEY_NAMES) picked[name] = values[name];
+      return { layer, values: picked };
+    });
+  }
+
+  function deleteKey(s) {
+    studio.selection = null;
+    keyEdit("/api/edit/key/delete", s.item, () => ({ layer: s.layer, key: s.key }));
+  }
+
+  function dragKey(d, dx, free) {
+    const line = itemAt(d.item).lines[d.line];
+    const t = snap(d.time + (dx / trackWidth()) * viewSpan(), null, free).time;
+    const [low, high] = keyTimeLimits(d.item, d.layer, d.key);
+    d.now = Math.max(low, Math.min(high, Math.round(itemTime(line, Math.max(line.begin, Math.min(line.end, t))))));
+    const at = keyDemoTimes(line, d.now);
+    if (at.length) d.mark.style.left = (100 * fractionOf(at[0])) + "%";
+    showInspector({ keyTime: d.now });
+  }
+
   // ------------------------------------------------------------ items and the beat grid
 
   function editItem(action, item) {
     studio.selection = null;
+    studio.open.clear();  // the indices change
     const count = studio.timeline.items.length;
     if (action === "remove") {
       edit("/api/edit/item/delete", (timeline) => ({ item, version: scriptVersion(timeline) }));
@@ -860,6 +1101,8 @@
     $("#row-list").addEventListener("click", (event) => {
       const button = event.target.closest(".item-edit button");
       if (button) editItem(button.dataset.action, Number(button.closest(".row").dataset.index));
+      const toggle = event.target.closest(".lanes-toggle");
+      if (toggle) toggleLanes(Number(toggle.closest(".row").dataset.index));
     });
     const kinds = $("#item-kind");
     for (const kind of ITEM_KINDS) kinds.append(Object.assign(element("option", "", kind), { value: kind }));
