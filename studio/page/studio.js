@@ -570,8 +570,16 @@
       const next = Object.assign({ begin: line.begin, end: line.end, mode: line.mode, play: line.play }, changes);
       if (next.begin === line.begin && next.end === line.end && next.mode === line.mode && next.play === line.play)
         return null;
-      return Object.assign({ item, line: index, version: scriptVersion(timeline) }, next);
+      return Object.assign({ item, line: index, version: scriptVersion(timeline) }, lineValues(next));
     });
+  }
+
+  // A direction the player cannot write (a line that never draws) is left
+  // as the file has it.
+  function lineValues(line) {
+    const values = { begin: line.begin, end: line.end, mode: line.mode };
+    if (line.play === "vt_PLAY" || line.play === "vt_UNPLAY") values.play = line.play;
+    return values;
   }
 
   function nudge(delta) {
@@ -587,8 +595,8 @@
       if (!line) return null;
       const shift = Math.max(-line.begin, delta);
       if (shift === 0) return null;
-      return { item: s.item, line: s.line, begin: line.begin + shift, end: line.end + shift, mode: line.mode,
-               play: line.play, version: scriptVersion(timeline) };
+      const values = lineValues(Object.assign({}, line, { begin: line.begin + shift, end: line.end + shift }));
+      return Object.assign({ item: s.item, line: s.line, version: scriptVersion(timeline) }, values);
     });
   }
 
