@@ -1166,6 +1166,8 @@
       logReload(JSON.parse(event.data));
       loadTimeline();
     });
+    // An edit another page or tool made; this page's own are shown already.
+    source.addEventListener("edit", () => loadTimeline());
   }
 
   // ------------------------------------------------------------ the cursor
