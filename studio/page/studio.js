@@ -325,9 +325,9 @@
       row.dataset.status = item.status;
       const label = element("div", "label");
       label.title = item.type + "  " + item.file + (item.message ? "\n" + item.message : "");
-      if (item.type === "vt_2D_VTL") label.append(lanesToggle(item.index));
-      label.append(element("span", "kind", item.type.replace(/^vt_/, "")), element("span", "file", baseName(item.file)),
-                   itemButtons());
+      label.append(element("span", "kind", item.type.replace(/^vt_/, "")), element("span", "file", baseName(item.file)));
+      label.append(itemButtons());
+      if (item.type === "vt_2D_VTL") label.prepend(lanesToggle(item.index));
       const track = element("div", "track");
       for (const line of item.lines) {
         const kind = line.play === "vt_PLAY" ? "play" : line.play === "vt_UNPLAY" ? "unplay" : "off";
