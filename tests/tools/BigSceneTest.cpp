@@ -3,6 +3,7 @@
 // unit normals and tiles side by side, and the file passes the asked size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -51,6 +52,36 @@ TEST(BigScene, ReadsAsWholeTilesOfTheAskedGrid) {
     }
     EXPECT_GT(tile.Vertices.front().X, previousRight);
     previousRight = tile.Vertices.back().X;
+  }
+}
+
+// The shapes of the whole-load benchmark: a tile count instead of a size,
+// and CRLF line ends that read as the same scene.
+TEST(BigScene, WritesTheAskedTilesWithTheAskedLineEnds) {
+  struct Case {
+    const char* options;
+    size_t objects;
+    bool crlf;
+  };
+  for (const Case& c : {Case{"--objects 3 --verts-per-object 50", 3, false},
+                        Case{"--objects 5 --verts-per-object 20 --crlf", 5, true}}) {
+    SCOPED_TRACE(c.options);
+    testsupport::ResetGlobals();
+    platform::MessageBoxRecorder boxes;
+    testsupport::TempDir dir;
+    const std::string path = dir.File("shape.ase");
+    const std::string command = "python3 " + testsupport::SourceDir() + "/tools/ase/make_scenes.py --big " + path +
+                                " " + c.options + " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string text = testsupport::ReadFileText(path);
+    const size_t lineEnds = std::count(text.begin(), text.end(), '\n');
+    EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\r')), c.crlf ? lineEnds : 0u);
+
+    vtSceneASE scene;
+    scene.FileName = path;
+    ASSERT_TRUE(scene.ReadFile());
+    EXPECT_EQ(scene.Objects.size(), c.objects);
+    for (const auto& tile : scene.Objects) EXPECT_EQ(tile->Normals.size(), 3 * tile->Faces.size());
   }
 }
 

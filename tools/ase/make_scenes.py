@@ -15,8 +15,10 @@ texture vertex per vertex, smooth corner normals), as many tiles as it
 takes to pass the given size, under a list of textured materials.
 
 Usage: make_scenes.py OUTDIR   (writes OUTDIR/ship.ase and OUTDIR/beacon.ase)
-       make_scenes.py --big FILE [--target-mb MIB] [--verts-per-object N]
-                      (defaults: 100 MiB, 20000 vertices per object)
+       make_scenes.py --big FILE [--target-mb MIB | --objects N] [--verts-per-object N] [--crlf]
+                      (defaults: 100 MiB, 20000 vertices per object, LF line
+                      ends; --objects writes exactly that many tiles, --crlf
+                      ends the lines as Windows exporters do)
 Coordinates are the player's own (y up, the ship's nose towards +x); the
 reader ignores the node transforms, so the vertices are where they are drawn.
 Standard library only.
@@ -409,29 +411,34 @@ def terrain_material(index):
             "reflect_amount": 0.25}
 
 
-def write_big_scene(path, target_mib, verts_per_object):
-    """Writes tiles until the file passes target_mib MiB; returns the byte
-    and object counts. The pictures it names do not exist."""
+def write_big_scene(path, target_mib, verts_per_object, line_end="\n", object_count=None):
+    """Writes tiles until the file passes target_mib MiB (or object_count
+    tiles); returns the byte and object counts. The pictures it names do
+    not exist."""
     materials = [terrain_material(i) for i in range(TERRAIN_MATERIALS)]
     target = int(target_mib * 1024 * 1024)
     written = objects = 0
-    with open(path, "w", newline="\n") as f:
-        head = scene_text("terrain.max", materials, [])
-        f.write(head)
-        written = len(head)
-        while written < target:
-            text = "\n".join(geomobject(terrain_tile(objects, verts_per_object))) + "\n"
+    with open(path, "w", newline=line_end) as f:
+        text = scene_text("terrain.max", materials, [])
+        while True:
             f.write(text)
-            written += len(text)
+            written += len(text) + (len(line_end) - 1) * text.count("\n")
+            if (written >= target) if object_count is None else (objects == object_count):
+                break
+            text = "\n".join(geomobject(terrain_tile(objects, verts_per_object))) + "\n"
             objects += 1
     return written, objects
 
 
 def big_main(args):
-    path, target_mib, verts = None, 100.0, 20000
+    path, target_mib, verts, line_end, object_count = None, 100.0, 20000, "\n", None
     it = iter(args)
     for arg in it:
-        if arg == "--target-mb":
+        if arg == "--crlf":
+            line_end = "\r\n"
+        elif arg == "--objects":
+            object_count = int(next(it, "0"))
+        elif arg == "--target-mb":
             target_mib = float(next(it, "0"))
         elif arg == "--verts-per-object":
             verts = int(next(it, "0"))
@@ -440,10 +447,11 @@ def big_main(args):
         else:
             path = None
             break
-    if path is None or target_mib <= 0 or verts < 4:
-        sys.stderr.write("usage: make_scenes.py --big FILE [--target-mb MIB] [--verts-per-object N]\n")
+    if path is None or target_mib <= 0 or verts < 4 or (object_count is not None and object_count < 1):
+        sys.stderr.write("usage: make_scenes.py --big FILE [--target-mb MIB | --objects N] [--verts-per-object N]"
+                         " [--crlf]\n")
         return 2
-    written, objects = write_big_scene(path, target_mib, verts)
+    written, objects = write_big_scene(path, target_mib, verts, line_end, object_count)
     sys.stderr.write("wrote %s: %d bytes, %d objects\n" % (path, written, objects))
     return 0
 
@@ -452,7 +460,8 @@ def main():
     if len(sys.argv) > 1 and sys.argv[1] == "--big":
         return big_main(sys.argv[2:])
     if len(sys.argv) != 2:
-        sys.stderr.write("usage: make_scenes.py OUTDIR | --big FILE [--target-mb MIB] [--verts-per-object N]\n")
+        sys.stderr.write("usage: make_scenes.py OUTDIR | --big FILE [--target-mb MIB | --objects N]"
+                         " [--verts-per-object N] [--crlf]\n")
         return 2
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
