@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
 #include "platform/AudioDecoder.h"
@@ -183,8 +184,9 @@ std::vector<std::size_t> vtReloadController::ItemsNaming(const std::string& pict
 
 bool vtReloadController::ReloadPicture(const std::string& enginePath) {
   platform::Picture picture;
+  const std::string named = DemoPath(enginePath);
   if (!platform::DecodePicture(enginePath, platform::MaxTextureSize(), picture)) {
-    Warn("Cannot load the texture: " + enginePath);
+    Warn("Cannot load the texture: " + named);
     Notify(vtReloadEvent::Status::Failed, -1, enginePath);
     return false;
   }
@@ -198,7 +200,7 @@ bool vtReloadController::ReloadPicture(const std::string& enginePath) {
   }
   glPopAttrib();
   if (!uploaded) {
-    Warn("Cannot load the texture: " + enginePath);
+    Warn("Cannot load the texture: " + named);
     Notify(vtReloadEvent::Status::Failed, -1, enginePath);
     return false;
   }

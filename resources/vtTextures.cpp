@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtFuncU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
@@ -69,7 +70,7 @@ void UploadDecoded(const platform::Picture& picture, std::uint32_t name, const s
   const bool uploaded = platform::UploadPicture(picture, id);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
   if (uploaded) return;
-  if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + path);
+  if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + DemoPath(path));
   vtReportFileProblem(problem, "vtTexture.Load");
 }
 
@@ -104,7 +105,7 @@ bool LoadOrStartLoading(const std::string& path, std::uint32_t& id, const std::s
 bool LoadTexture(const std::string& path, std::uint32_t& id, bool /*flag*/, std::string* whyNot) {
   vtLoadPhaseScope phase(vtLoadPhase::Textures);
   if (platform::LoadTextureFile(path, id, whyNot)) return true;
-  if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + path);
+  if (GlobalFunc) GlobalFunc->ShowWarning("Cannot load the texture: " + DemoPath(path));
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
@@ -273,20 +274,21 @@ void vtDemoSystem::Init() {
   lastTime_ = 0;
 }
 
-// The one place where an item's malformed or unreadable file is reported:
-// the item is marked and never drawn, the others load and play.
+// The one place where an item's malformed or unreadable file is reported
+// (naming it as the demo writes it): the item is marked and never drawn,
+// the others load and play.
 void vtDemoSystem::LoadItem(vtRenderItem& item) {
   vtLoadPhaseScope phase(item.ItemType == vt_3D_ASE ? vtLoadPhase::AseScene : vtLoadPhase::OtherItems);
   try {
     item.LoadFromFile();
   } catch (vtConvertError& error) {
-    if (error.FileName.empty()) error.FileName = item.FileName;
+    error.FileName = DemoPath(error.FileName.empty() ? item.FileName : error.FileName);
     item.LoadFailed = true;
     item.LoadError = ConvertErrorText(error);
     if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   } catch (const vtIOError& error) {
     item.LoadFailed = true;
-    item.LoadError = std::string(error.what()) + "\rFile: " + item.FileName;
+    item.LoadError = std::string(error.what()) + "\rFile: " + DemoPath(item.FileName);
     if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   }
 }

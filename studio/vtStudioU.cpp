@@ -6,6 +6,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtFuncU.h"
 #include "edit/vtDocumentU.h"
 #include "live/vtReloadU.h"
@@ -123,7 +124,9 @@ void vtStudio::Reloaded(int index, const std::string& status, const std::string&
     note.Status = status;
     note.Message = status == "failed" ? lastAlarm_ : std::string();
   }
-  exchange_.PostEvent("reload", Dump({{"index", index}, {"status", status}, {"file", ShortPath(file)}}));
+  // A picture comes as its canonical path ("/home/me/demo/data/a.png"): named
+  // as the demo writes it too.
+  exchange_.PostEvent("reload", Dump({{"index", index}, {"status", status}, {"file", DemoPath(file)}}));
   PublishTimeline();
   const std::string music = MusicPath(*demo_.Music);
   if (server_.Running() && (music != waveformMusic_ || SameFile(file, music))) StartWaveform();

@@ -243,7 +243,8 @@ TEST_P(BadDataFormats, MalformedNumberIsReportedWithFileAndLine) {
   const auto& box = boxes_.Calls()[0];
   EXPECT_EQ(box.Icon, platform::MsgIcon::Error);
   EXPECT_NE(box.Text.find("\" is an invalid integer"), std::string::npos) << box.Text;
-  EXPECT_NE(box.Text.find("File: " + GlobalFunc->WorkDir + "\\" + GetParam().file), std::string::npos) << box.Text;
+  // Named as the demo writes it, not by its absolute path.
+  EXPECT_NE(box.Text.find("File: " + std::string(GetParam().file) + "\r"), std::string::npos) << box.Text;
   EXPECT_NE(box.Text.find("LINE: " + std::to_string(GetParam().malformedLine)), std::string::npos) << box.Text;
 }
 

@@ -212,7 +212,7 @@ TEST_F(ReloadTest, AFailedReloadKeepsTheOldItemAndSaysWhereUntilAGoodSave) {
   // A malformed number on line 7, then a missing file: the red layer stays.
   Save("data/a.vtl", Layer("255 0 0") + Layer("0 2x5 0"));
   ASSERT_TRUE(Settle());
-  EXPECT_TRUE(Boxed("File: " + Path("data/a.vtl") + "\rLINE: 15")) << boxes_.Calls().back().Text;
+  EXPECT_TRUE(Boxed("File: data\\a.vtl\rLINE: 15")) << boxes_.Calls().back().Text;
   fs::remove(dir_.File("data/a.vtl"));
   Settle();
   EXPECT_TRUE(Boxed("cannot be read"));

@@ -195,6 +195,10 @@ TEST_F(StudioTest, ReloadsAndMessagesReachTheStreamsAndTheTimeline) {
   demo_.Items[1] = CreateRenderItem(vt_MESH, ring);
   studio_.Reloaded(-1, "reloaded", GlobalFunc->WorkDir + "\\data\\tunnel_test.vds");
   EXPECT_EQ(exchange.Timeline()->Items[1].Status, "loaded");
+  // A picture's event names it as the demo does, not by its canonical path.
+  studio_.Reloaded(-1, "reloaded", GlobalFunc->WorkDir + "/data/textures/sky.png");
+  ASSERT_TRUE(exchange.EventsAfter(0, std::chrono::milliseconds(0), events));
+  EXPECT_EQ(json::parse(events.back().Data)["file"], "data\\textures\\sky.png");
 }
 
 // Started for real: the server answers with this demo, the waveform is read
