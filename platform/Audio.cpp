@@ -37,15 +37,23 @@ std::int64_t AudioPlayhead::Estimate(Clock::time_point now) {
 
 // --- AudioDevice -----------------------------------------------------------
 
-std::unique_ptr<AudioDevice> AudioDevice::Open(std::string* whyNot) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+std::unique_ptr<AudioDevice> AudioDevice::Open(std::string* whyNot, bool silent) {
+  // SDL_AudioInit names the driver; SDL_InitSubSystem would take the
+  // environment's choice (a real output, reached through its libraries).
+  const int failed = silent ? SDL_AudioInit("dummy") : SDL_InitSubSystem(SDL_INIT_AUDIO);
+  if (failed != 0) {
     if (whyNot) *whyNot = std::string("no audio output: ") + SDL_GetError();
     return nullptr;
   }
-  return std::unique_ptr<AudioDevice>(new AudioDevice());
+  return std::unique_ptr<AudioDevice>(new AudioDevice(silent));
 }
 
-AudioDevice::~AudioDevice() { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
+AudioDevice::~AudioDevice() {
+  if (silent_)
+    SDL_AudioQuit();
+  else
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
 
 // --- AudioStream -----------------------------------------------------------
 

@@ -49,14 +49,18 @@ class AudioPlayhead {
 class AudioDevice {
  public:
   // nullptr when no audio driver can be started (SDL_AUDIODRIVER decides),
-  // with SDL's reason in *whyNot when given.
-  static std::unique_ptr<AudioDevice> Open(std::string* whyNot = nullptr);
+  // with SDL's reason in *whyNot when given. Silent: SDL's dummy driver,
+  // whatever SDL_AUDIODRIVER says; no sound card or sound server is opened,
+  // yet the streams' callbacks run at the music's pace, so their clock is
+  // the same.
+  static std::unique_ptr<AudioDevice> Open(std::string* whyNot = nullptr, bool silent = false);
   ~AudioDevice();
   AudioDevice(const AudioDevice&) = delete;
   AudioDevice& operator=(const AudioDevice&) = delete;
 
  private:
-  AudioDevice() = default;
+  explicit AudioDevice(bool silent) : silent_(silent) {}
+  bool silent_;
 };
 
 class AudioStream {

@@ -33,8 +33,10 @@ void vtBass::LoadMusic(const std::string& name) {
   Named = name;
   Failure.clear();
   std::string whyNot;
-  // The device stays open across calls, so a second music replaces the first.
-  if (!device_) device_ = platform::AudioDevice::Open(&whyNot);
+  // The device stays open across calls, so a second music replaces the
+  // first. Muted from the start (--mute), it is a silent one: no sound card
+  // is opened, and nothing about the machine's audio can fail.
+  if (!device_) device_ = platform::AudioDevice::Open(&whyNot, muted_);
   if (!device_) return Fail(whyNot);
   FileName = WorkDir() + "\\" + name;
   stream_ = platform::AudioStream::Open(*device_, FileName, &whyNot);

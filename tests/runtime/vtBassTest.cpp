@@ -164,6 +164,22 @@ TEST_F(vtBassTest, NoAudioDriverLeavesTheDemoSilent) {
   EXPECT_EQ(music.Failure, "");
 }
 
+// Muted, no audio driver of the machine is needed: the music still runs
+// the clock, and nothing is reported.
+TEST_F(vtBassTest, MutedMusicPlaysIntoASilentOutput) {
+  WriteWav("song.wav");
+  ::setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+  platform::MessageBoxRecorder boxes;
+  vtBass music;
+  music.SetMuted(true);
+  music.LoadMusic("song.wav");
+  ASSERT_TRUE(music.Loaded) << music.Failure;
+  EXPECT_EQ(music.Failure, "");
+  music.Play();
+  EXPECT_GT(WaitPast(music, 0), 0u);
+  EXPECT_TRUE(boxes.Calls().empty());
+}
+
 TEST_F(vtBassTest, SecondMusicReplacesTheFirst) {
   WriteWav("first.wav", 44100);
   WriteTones("second.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, 22050);
