@@ -33,7 +33,10 @@ class vtDemoLoopTarget : public vtLoopTarget {
     if (session_) session_->BeforeFrame(now);
     if (!demo_.DrawFrame()) return false;
     if (overlayShown_) overlay_.Draw({demo_.CurrentTime, demo_.Speed(), demo_.Loop(), demo_.Paused()});
-    if (session_) session_->AfterFrame(now);
+    if (session_) {
+      session_->Console().SetBottom(overlayShown_ ? vtTimeOverlay::TopInPixels() : 0);  // one corner, both
+      session_->AfterFrame(now);
+    }
     if (studio_) studio_->AfterFrame();
     return true;
   }

@@ -151,7 +151,7 @@ void vtConsole::Draw(std::uint32_t nowMs) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   const float step = static_cast<float>(font_.LineHeight) + 2 * kPadding + kLineGap;
-  for (int i = 0; i < count_; ++i) DrawLine(At(i), kMargin + step * static_cast<float>(count_ - 1 - i));
+  for (int i = 0; i < count_; ++i) DrawLine(At(i), bottom_ + kMargin + step * static_cast<float>(count_ - 1 - i));
   GlobalFunc->End2D();
   glPopAttrib();
 }

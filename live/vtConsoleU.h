@@ -94,6 +94,9 @@ class vtConsole {
   // matrices are pushed and popped; the matrix mode is kept). Without lines
   // it makes no GL call at all.
   void Draw(std::uint32_t nowMs);
+  // Pixels kept free at the picture's bottom (the time overlay's height
+  // while it shows); the lines start above them. 0 by default.
+  void SetBottom(float pixels) { bottom_ = pixels; }
 
   // The text a box becomes: caption, then the text with its line breaks as
   // " | " and the work folder left out of paths.
@@ -108,6 +111,7 @@ class vtConsole {
   std::uint32_t sequence_ = 0;
   std::uint32_t now_ = 0;
   float demoTime_ = 0;
+  float bottom_ = 0;
   std::string workDir_;
   std::function<void(const vtConsoleMessage&)> observer_;
   bool attached_ = false;

@@ -106,6 +106,11 @@ void vtTimeOverlay::Draw(const vtOverlayInfo& info) {
   glPopAttrib();
 }
 
+float vtTimeOverlay::TopInPixels() {
+  // The text starts 8 pixels above the graph's band (DrawText); two lines.
+  return (kBottom + kGraphHeight + kMargin) / UnitsPerPixel() + 8 + 2 * kLinePixels;
+}
+
 void vtTimeOverlay::DrawGraph() const {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

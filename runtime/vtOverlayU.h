@@ -39,6 +39,10 @@ class vtTimeOverlay {
   const char* LoopLine(const vtOverlayInfo& info);
 
   void Draw(const vtOverlayInfo& info);
+  // How far up from the bottom the overlay reaches, in pixels of the
+  // current viewport (both text lines counted), so that other corner
+  // texts can keep clear of it. Main thread, GL current.
+  static float TopInPixels();
 
  private:
   void DrawGraph() const;

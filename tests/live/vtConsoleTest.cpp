@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/vtFuncU.h"
 #include "platform/MessageBox.h"
+#include "runtime/vtOverlayU.h"
 #include "support/AllocCounter.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
@@ -48,6 +50,19 @@ class ConsoleTest : public testsupport::GlTest {
         lit += p[0] > 40 || p[1] > 40 || p[2] > 40;
       }
     return lit;
+  }
+
+  // Lowest and highest row holding a pixel that is not white.
+  std::pair<int, int> MarkedRows() const {
+    int lowest = Height(), highest = -1;
+    for (int y = 0; y < Height(); ++y)
+      for (int x = 0; x < Width(); ++x) {
+        const testsupport::Rgba p = Pixel(x, y);
+        if (p[0] > 200 && p[1] > 200 && p[2] > 200) continue;
+        lowest = std::min(lowest, y);
+        highest = std::max(highest, y);
+      }
+    return {lowest, highest};
   }
 
   vtConsole console_;
@@ -169,6 +184,26 @@ TEST_F(ConsoleTest, DrawsInTheCornerAndLeavesTheGlStateAsItFoundIt) {
   EXPECT_GE(highestYellow, 6);  // above the margin
   EXPECT_EQ(right, 0);          // short lines keep to the left
   EXPECT_EQ(upper, 0);          // two lines stay in the lower corner
+}
+
+// The time overlay (F2) and the console share the bottom-left corner: while
+// the overlay shows, the console's lines start above it.
+TEST_F(ConsoleTest, LinesKeepClearOfTheTimeOverlay) {
+  vtTimeOverlay overlay;
+  overlay.RecordFrameTime(16);
+  glClearColor(1, 1, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  overlay.Draw(vtOverlayInfo{});
+  const int overlayTop = MarkedRows().second;
+  ASSERT_GE(overlayTop, 0);
+  console_.Add(Box(kCaptionWarning, "a line over the overlay"), 0);
+  for (const bool overlayShown : {false, true}) {
+    console_.SetBottom(overlayShown ? vtTimeOverlay::TopInPixels() : 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    console_.Draw(0);
+    const int consoleBottom = MarkedRows().first;
+    EXPECT_EQ(consoleBottom > overlayTop, overlayShown) << consoleBottom << " vs " << overlayTop;
+  }
 }
 
 TEST_F(ConsoleTest, DrawingAllocatesNothingAndAnEmptyConsoleDrawsNothing) {
