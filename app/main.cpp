@@ -4,7 +4,9 @@
 #include <string>
 
 #include "app/vtMainU.h"
+#include "app/vtNewDemoU.h"
 #include "app/vtOptionsU.h"
+#include "platform/Files.h"
 #include "runtime/vtStartU.h"
 
 int main(int argc, char** argv) {
@@ -19,11 +21,24 @@ int main(int argc, char** argv) {
     if (!options.Help) std::fputs("\n", stdout);
     return 0;
   }
+  if (!options.NewDir.empty()) {
+    if (!CreateNewDemo(options.NewDir, error)) {
+      std::fprintf(stderr, "vortane: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("vortane: a new demo in %s; play it with: vortane %s\n", options.NewDir.c_str(),
+                options.NewDir.c_str());
+    return 0;
+  }
   // Before the program objects: GlobalFunc takes the working directory.
   if (!options.DemoDir.empty() && !EnterDemoFolder(options.DemoDir, kDemoScript, error)) {
     std::fprintf(stderr, "vortane: %s\n", error.c_str());
     return 1;
   }
+  // Started anywhere, the player still opens its empty window (as it always
+  // did); a newcomer is told why it stays empty.
+  if (options.DemoDir.empty() && !platform::IsRegularFile(kDemoScript))
+    std::fprintf(stderr, "%s", kNoDemoHere);
   CreateProgramObjects();
   return RunProgram(options);
 }

@@ -19,7 +19,8 @@ const char* const kPlayerUsage =
     "                  without VT_CURSOR\n"
     "  --studio        the studio page: the timeline in a browser, following and\n"
     "                  steering the player (implies --live); prints its address\n"
-    "  --port N        the studio's port on 127.0.0.1 (default 7373; 0: a free one)\n"
+    "  --port N        with --studio: its port on 127.0.0.1 (default 7373; 0: a\n"
+    "                  free one)\n"
     "  --start MS      begin at MS milliseconds of demo time (picture and music)\n"
     "  --window        play in a window, whatever VT_FULLSCREEN says\n"
     "  --fullscreen    play full screen, whatever VT_FULLSCREEN says\n"
@@ -27,10 +28,16 @@ const char* const kPlayerUsage =
     "  --mute          no sound; the demo keeps the music's time\n"
     "  --loop          at the end time start again at 0 instead of ending\n"
     "  --no-vsync      do not wait for the display's refresh (for measuring)\n"
+    "  --new DIR       make a small demo to start from in DIR (a new or empty\n"
+    "                  folder), then end; play it with vortane DIR\n"
     "  --help          this text\n"
     "  --version       the program's name and version\n"
     "Exit status: 0 when the demo ends or is left, 1 when it cannot be played,\n"
     "2 for a wrong command line.\n";
+
+const char* const kNoDemoHere =
+    "vortane: there is no data\\tunnel_test.vds here, so there is nothing to play; see vortane --help, or "
+    "start a demo with vortane --new DIR\n";
 
 const char* const kPlayerVersion = "vortane " VT_VERSION;
 
@@ -101,6 +108,11 @@ const OptionRow kOptions[] = {
        o.VerticalSync = false;
        return true;
      }},
+    {"--new", true, "the folder to make the new demo in",
+     [](vtPlayerOptions& o, const std::string& v) {
+       o.NewDir = v;
+       return !v.empty();
+     }},
     {"--help", false, nullptr, [](vtPlayerOptions& o, const std::string&) { return o.Help = true; }},
     {"--version", false, nullptr,
      [](vtPlayerOptions& o, const std::string&) { return o.Version = true; }},
@@ -123,6 +135,7 @@ bool ParsePlayerOptions(int argc, const char* const* argv, vtPlayerOptions& opti
                         std::string& error) {
   bool optionsEnded = false;  // after "--" every argument is a folder
   bool haveDir = false;
+  bool portGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (optionsEnded || arg.empty() || arg[0] != '-') {
@@ -155,7 +168,11 @@ bool ParsePlayerOptions(int argc, const char* const* argv, vtPlayerOptions& opti
     if (!row->Apply(options, value))
       return Fail(error, "bad value for " + name + ": \"" + value + "\" (" + row->ValueHint + ")");
     if (options.Help || options.Version) return true;
+    portGiven = portGiven || name == "--port";
   }
+  // A port alone would be silently unused.
+  if (portGiven && !options.Studio) return Fail(error, "--port is the studio's port: it needs --studio");
+  if (!options.NewDir.empty() && haveDir) return Fail(error, "--new makes a demo; it plays none (" + options.DemoDir + ")");
   return true;
 }
 

@@ -28,6 +28,7 @@ struct vtPlayerOptions {
   bool Mute = false;          // no sound heard; the music clock still runs
   bool Loop = false;          // at the end time start again at 0 instead of ending
   bool VerticalSync = true;   // --no-vsync: swaps do not wait for the display
+  std::string NewDir;         // --new: write a new demo there and end
   bool Help = false;          // print kPlayerUsage and end
   bool Version = false;       // print kPlayerVersion and end
 };
@@ -44,4 +45,6 @@ bool ParsePlayerOptions(int argc, const char* const* argv, vtPlayerOptions& opti
 void ApplyWindowOptions(const vtPlayerOptions& options, vtDemoSystem& demo);
 
 extern const char* const kPlayerUsage;    // ends with a newline
+// Said on standard error when started without DIR where there is no demo.
+extern const char* const kNoDemoHere;     // one line, ends with a newline
 extern const char* const kPlayerVersion;  // the program name and version, no newline

@@ -49,9 +49,9 @@ TEST(PlayerOptions, EveryOptionSetsItsField) {
   EXPECT_EQ(Parsed({"--start=0"}).StartMs, 0.0f);
   EXPECT_EQ(Parsed({"--size=1X2"}).Height, 2);
   EXPECT_EQ(Parsed({"--", "--odd-folder"}).DemoDir, "--odd-folder");
-  EXPECT_EQ(Parsed({"--port", "0"}).Port, 0) << "0 picks a free port";
-  EXPECT_EQ(Parsed({"--port=65535"}).Port, 65535);
-  EXPECT_FALSE(Parsed({"--port", "8000"}).Studio) << "a port alone starts no studio";
+  EXPECT_EQ(Parsed({"--studio", "--port", "0"}).Port, 0) << "0 picks a free port";
+  EXPECT_EQ(Parsed({"--port=65535", "--studio"}).Port, 65535);
+  EXPECT_EQ(Parsed({"--new", "demos/first"}).NewDir, "demos/first");
 }
 
 TEST(PlayerOptions, StudioImpliesLiveMode) {
@@ -92,6 +92,10 @@ TEST(PlayerOptions, WrongArgumentsAreNamed) {
       {{"--port", "-1"}, "bad value for --port: \"-1\" (a port number from 0 to 65535)"},
       {{"--port", "http"}, "bad value for --port: \"http\" (a port number from 0 to 65535)"},
       {{"one", "two"}, "more than one demo folder: one and two"},
+      {{"--port", "8000"}, "--port is the studio's port: it needs --studio"},
+      {{"--new", "a", "b"}, "--new makes a demo; it plays none (b)"},
+      {{"--new="}, "bad value for --new: \"\" (the folder to make the new demo in)"},
+      {{"--live", "--port=0", "demo"}, "--port is the studio's port: it needs --studio"},
       {{""}, "the demo folder is an empty name"},
   };
   for (const auto& c : cases) {

@@ -48,6 +48,8 @@ grep -q "unknown option --bogus" "$WORK/player.err" || fail "--bogus: no reason"
 grep -q "^usage: vortane" "$WORK/player.err" || fail "--bogus: no usage on stderr"
 run_player --start soon
 [ "$STATUS" = 2 ] || fail "--start soon: status $STATUS"
+run_player --port 8000
+[ "$STATUS" = 2 ] || fail "--port without --studio: status $STATUS"
 
 start_xvfb
 
@@ -60,6 +62,15 @@ run_player "$WORK/empty"
 [ "$STATUS" = 1 ] || fail "folder without a demo: status $STATUS"
 grep -q "has no data folder" "$WORK/player.err" || fail "folder without a demo: $(cat "$WORK/player.err")"
 if xdotool search --class vortane >/dev/null 2>&1; then fail "a window opened for a folder without a demo"; fi
+
+# Started where there is no demo, without DIR: the empty window, and one
+# line saying why and where to go.
+start_player_in_work --window
+window=$(find_window)
+[ "$(grep -c "^vortane:" "$WORK/player.err")" = 1 ] || fail "no demo here: $(cat "$WORK/player.err")"
+grep -q 'no data\\tunnel_test.vds here.*--help.*--new DIR' "$WORK/player.err" || fail "no demo here: $(cat "$WORK/player.err")"
+press_key "$window" Escape
+wait_player 20
 
 # Named from elsewhere, the demo plays from its folder: its log lands there.
 script=('VT_WINDOW_WIDTH 800' 'VT_WINDOW_HEIGHT 600' 'VT_DEBUG_MODE' 'VT_CURSOR' 'VT_LOGGER'
