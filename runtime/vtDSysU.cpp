@@ -113,11 +113,12 @@ bool vtDemoSystem::LoadScript(const std::string& scriptPath) {
   try {
     while (!Reader->Eof())
       if (Reader->ReadLine()) ReadTopLevelLine();
-  } catch (const vtConvertError& error) {
+  } catch (vtConvertError& error) {
+    error.FileName = DemoPath(error.FileName);
     return FailScript(ConvertErrorText(error));
   } catch (const vtIOError& error) {
     // The disk failed under the reader: the lines after LineNumber are lost.
-    return FailScript(std::string(error.what()) + "\rFile: " + scriptPath + "\rLINE: " +
+    return FailScript(std::string(error.what()) + "\rFile: " + DemoPath(scriptPath) + "\rLINE: " +
                       std::to_string(Reader->LineNumber));
   }
   Reader->Close();
