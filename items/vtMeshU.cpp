@@ -6,6 +6,7 @@
 
 #include "core/vtFuncU.h"
 #include "core/vtLoadProfileU.h"
+#include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 
 namespace {
@@ -193,7 +194,7 @@ void vtMesh::LoadFromFile() {
   vtText reader("vto");
   if (!reader.Open(FileName)) return;
   while (!reader.Eof()) {
-    if (reader.ReadLine() && reader.Contains("VT_MESH_INFO {")) ReadInfoBlock(reader);
+    if (reader.ReadLine() && reader.Contains(vtMeshKeys::Info.Name)) ReadInfoBlock(reader);
   }
   reader.Close();
 }
@@ -201,10 +202,10 @@ void vtMesh::LoadFromFile() {
 void vtMesh::ReadInfoBlock(vtText& reader) {
   while (!reader.Contains("}") && !reader.Eof()) {
     if (!reader.ReadLine()) continue;
-    if (reader.Contains("VT_MESH_TYPE")) HasMeshType = true;
-    if (reader.Contains("VT_MESH_NAME")) Name = reader.ReadQuoted();
-    if (reader.Contains("VT_GEN_TYPE") && reader.ReadQuoted() == "vt_TORUS") GenType = vt_TORUS;
-    if (GenType == vt_TORUS && reader.Contains("VT_PARAMETER {")) {
+    if (reader.Contains(vtMeshKeys::MeshType.Name)) HasMeshType = true;
+    if (reader.Contains(vtMeshKeys::Name.Name)) Name = reader.ReadQuoted();
+    if (reader.Contains(vtMeshKeys::Generator.Name) && reader.ReadQuoted() == "vt_TORUS") GenType = vt_TORUS;
+    if (GenType == vt_TORUS && reader.Contains(vtMeshKeys::Parameters.Name)) {
       vtTorusParam p;
       ReadTorusParameters(reader, p);
       if (GenType == vt_TORUS && reader.Contains("}")) GenerateCheckedTorus(p);
@@ -228,10 +229,10 @@ void vtMesh::GenerateCheckedTorus(const vtTorusParam& p) {
 void vtMesh::ReadTorusParameters(vtText& reader, vtTorusParam& p) {
   while (!reader.Contains("}") && !reader.Eof()) {
     if (!reader.ReadLine()) continue;
-    if (reader.Contains("VT_RADIUS")) p.Radius = reader.ReadFloat('S');
-    if (reader.Contains("VT_WITH")) p.Width = reader.ReadFloat('H');
-    if (reader.Contains("VT_STACKS")) p.Stacks = reader.ReadInt('S');
-    if (reader.Contains("VT_SLICES")) p.Slices = reader.ReadInt('S');
+    if (reader.Contains(vtMeshKeys::Radius.Name)) p.Radius = reader.ReadFloat(vtMeshKeys::Radius.Cut());
+    if (reader.Contains(vtMeshKeys::Width.Name)) p.Width = reader.ReadFloat(vtMeshKeys::Width.Cut());
+    if (reader.Contains(vtMeshKeys::Stacks.Name)) p.Stacks = reader.ReadInt(vtMeshKeys::Stacks.Cut());
+    if (reader.Contains(vtMeshKeys::Slices.Name)) p.Slices = reader.ReadInt(vtMeshKeys::Slices.Cut());
   }
 }
 

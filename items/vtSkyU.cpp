@@ -3,13 +3,14 @@
 #include <GL/gl.h>
 
 #include "core/vtLoadProfileU.h"
+#include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 
 namespace {
 
-constexpr const char* kFaceKeys[vtSky::kFaceCount] = {
-    "VT_TEXT_SOURCE_NEGX", "VT_TEXT_SOURCE_NEGY", "VT_TEXT_SOURCE_NEGZ",
-    "VT_TEXT_SOURCE_POSX", "VT_TEXT_SOURCE_POSY", "VT_TEXT_SOURCE_POSZ",
+constexpr std::string_view kFaceKeys[vtSky::kFaceCount] = {
+    vtSkyKeys::NegX.Name, vtSkyKeys::NegY.Name, vtSkyKeys::NegZ.Name,
+    vtSkyKeys::PosX.Name, vtSkyKeys::PosY.Name, vtSkyKeys::PosZ.Name,
 };
 
 // namedIn: the sky file, next to which a picture may also lie.
@@ -73,13 +74,13 @@ void vtSky::LoadFromFile() {
 }
 
 void vtSky::ReadKeys(vtText& reader) {
-  if (reader.Contains("VT_SKY_NAME")) Name = reader.ReadQuoted();
-  if (reader.Contains("VT_SKY_TYPE") && reader.ReadQuoted() == "Sphere") Shape = vt_SPHERE;
-  if (reader.Contains("VT_SKY_SIZE")) Size = reader.ReadInt('E');
+  if (reader.Contains(vtSkyKeys::Name.Name)) Name = reader.ReadQuoted();
+  if (reader.Contains(vtSkyKeys::Shape.Name) && reader.ReadQuoted() == "Sphere") Shape = vt_SPHERE;
+  if (reader.Contains(vtSkyKeys::Size.Name)) Size = reader.ReadInt(vtSkyKeys::Size.Cut());
 
   bool isFaceLine = false;
-  for (const char* key : kFaceKeys) isFaceLine = isFaceLine || reader.Contains(key);
-  if (reader.Contains("VT_TEXT_SOURCE") && !isFaceLine) {
+  for (std::string_view key : kFaceKeys) isFaceLine = isFaceLine || reader.Contains(key);
+  if (reader.Contains(vtSkyKeys::Picture.Name) && !isFaceLine) {
     SingleTexture = true;
     SingleMap = LoadMap(reader.ReadQuoted(), FileName);
     ClampToEdge(SingleMap.get());

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 
 namespace {
@@ -19,7 +20,7 @@ vtVec3D ReadVector(vtText& reader) {
 // second separator is eaten by SkipBlanks, which always removes one
 // character: with only one, the first digit of the integer goes with it.
 std::unique_ptr<vtRotate> ReadRotation(vtText& reader, bool isStatic) {
-  reader.SkipPast('E');
+  reader.SkipPast((isStatic ? vtTransKeys::Rotate : vtTransKeys::Spin).Cut());
   reader.SkipBlanks();
   auto rotate = std::make_unique<vtRotate>();
   rotate->Static = isStatic;
@@ -58,8 +59,8 @@ void vtTransform::LoadFromFile() {
   Items.clear();
   while (!reader.Eof()) {
     if (!reader.ReadLine()) continue;
-    if (reader.Contains("VT_STATIC_TRANSFORMATION {")) ReadStaticBlock(reader);
-    if (reader.Contains("VT_DYNAMIC_TRANSFORMATION {")) ReadDynamicBlock(reader);
+    if (reader.Contains(vtTransKeys::Static.Name)) ReadStaticBlock(reader);
+    if (reader.Contains(vtTransKeys::Dynamic.Name)) ReadDynamicBlock(reader);
   }
   reader.Close();
 }
@@ -68,18 +69,18 @@ void vtTransform::LoadFromFile() {
 void vtTransform::ReadStaticBlock(vtText& reader) {
   while (!reader.Contains("}") && !reader.Eof()) {
     if (!reader.ReadLine()) continue;
-    if (reader.Contains("VT_TRANSLATE")) {
-      reader.SkipPast('E');
+    if (reader.Contains(vtTransKeys::Translate.Name)) {
+      reader.SkipPast(vtTransKeys::Translate.Cut());
       auto translate = std::make_unique<vtTranslate>();
       translate->Offset = ReadVector(reader);
       Items.push_back(std::move(translate));
     }
-    if (reader.Contains("VT_ROTATE")) Items.push_back(ReadRotation(reader, true));
+    if (reader.Contains(vtTransKeys::Rotate.Name)) Items.push_back(ReadRotation(reader, true));
   }
 }
 
 void vtTransform::ReadDynamicBlock(vtText& reader) {
   while (!reader.Contains("}") && !reader.Eof()) {
-    if (reader.ReadLine() && reader.Contains("VT_ROTATE")) Items.push_back(ReadRotation(reader, false));
+    if (reader.ReadLine() && reader.Contains(vtTransKeys::Spin.Name)) Items.push_back(ReadRotation(reader, false));
   }
 }

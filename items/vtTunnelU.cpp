@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/vtFuncU.h"
+#include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 
 namespace {
@@ -28,12 +29,12 @@ void vtTunnel::LoadFromFile() {
   const std::string baseDir = GlobalFunc ? GlobalFunc->WorkDir : std::string();
   while (!reader.Eof()) {
     if (!reader.ReadLine()) continue;
-    if (reader.Contains("VT_DIFFUSE_MAP")) {
+    if (reader.Contains(vtTunnelKeys::Picture.Name)) {
       DiffuseMap = std::make_unique<vtDiffuseMap>();
       DiffuseMap->Texture->SetFileName(baseDir + "\\" + reader.ReadQuoted());
       DiffuseMap->Texture->Load(FileName);
     }
-    if (reader.Contains("VT_EFFECT")) {
+    if (reader.Contains(vtTunnelKeys::Effect.Name)) {
       const std::string name = reader.ReadQuoted();
       if (!name.empty() && GlobalFunc) Effect = GlobalFunc->TypeFromName(name);
       if (Effect == vt_NONE) Effect = vt_EFFECT00;

@@ -9,6 +9,7 @@
 
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
+#include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 #include "platform/Files.h"
 
@@ -58,7 +59,7 @@ std::string RoundedText(float value) {
 }
 
 std::string KeyLine(const vtLayerKey& key) {
-  std::string line = "\t\t\tVT_KEY " + std::to_string(key.Time);
+  std::string line = "\t\t\t" + std::string(vtLayerKeys::Key.Name) + " " + std::to_string(key.Time);
   const float values[] = {key.Position.X, key.Position.Y};
   for (float v : values) line += " " + RoundedText(v);
   line += " " + std::to_string(key.Interpolation);
@@ -141,7 +142,7 @@ void vtLayerSystem::LoadFromFile() {
   if (!reader.Open(FileName)) return;
   Layers.clear();
   while (!reader.Eof()) {
-    if (reader.ReadLine() && reader.Contains("VT_LAYER {")) ReadLayer(reader);
+    if (reader.ReadLine() && reader.Contains(vtLayerKeys::Layer.Name)) ReadLayer(reader);
   }
   reader.Close();
   Loaded = true;
@@ -155,7 +156,7 @@ void vtLayerSystem::ReadLayer(vtText& reader) {
   vtLayer& layer = *Layers.back();
   while (!reader.Contains("}") && !reader.Eof()) {
     if (!reader.ReadLine()) continue;
-    if (reader.Contains("VT_TEXT_SOURCE")) {
+    if (reader.Contains(vtLayerKeys::Picture.Name)) {
       layer.TextureSource = reader.ReadQuoted();
       if (!reader.Contains(kNoImage)) {
         layer.Map = std::make_unique<vtDiffuseMap>();
@@ -163,22 +164,22 @@ void vtLayerSystem::ReadLayer(vtText& reader) {
         layer.Map->Texture->Load(FileName);
       }
     }
-    if (reader.Contains("VT_BLEND_SFACTOR")) layer.BlendSFactor = reader.ReadInt('R');
-    if (reader.Contains("VT_BLEND_DFACTOR")) layer.BlendDFactor = reader.ReadInt('R');
-    if (reader.Contains("VT_KEYS {")) ReadKeys(reader, layer);
+    if (reader.Contains(vtLayerKeys::SourceFactor.Name)) layer.BlendSFactor = reader.ReadInt(vtLayerKeys::SourceFactor.Cut());
+    if (reader.Contains(vtLayerKeys::DestFactor.Name)) layer.BlendDFactor = reader.ReadInt(vtLayerKeys::DestFactor.Cut());
+    if (reader.Contains(vtLayerKeys::Keys.Name)) ReadKeys(reader, layer);
   }
 }
 
 void vtLayerSystem::ReadKeys(vtText& reader, vtLayer& layer) {
   layer.Keys.emplace();
   while (!reader.Contains("}") && !reader.Eof()) {
-    if (reader.ReadLine() && reader.Contains("VT_KEY")) layer.Keys->push_back(ReadKey(reader));
+    if (reader.ReadLine() && reader.Contains(vtLayerKeys::Key.Name)) layer.Keys->push_back(ReadKey(reader));
   }
 }
 
 std::unique_ptr<vtLayerKey> vtLayerSystem::ReadKey(vtText& reader) {
   auto key = std::make_unique<vtLayerKey>();
-  reader.SkipPast('Y');  // through "VT_KEY" and its separator
+  reader.SkipPast(vtLayerKeys::Key.Cut());  // through "VT_KEY" and its separator
   key->Time = ToTime(reader, reader.NextToken());
   key->Position.X = ToDecimal(reader, reader.NextToken());
   key->Position.Y = ToDecimal(reader, reader.NextToken());
@@ -219,15 +220,17 @@ void vtLayerSystem::WriteLayers(vtText& writer) const {
   writer.WriteLine("#Vortane Layer System");
   writer.WriteLine(BuildLine());
   writer.WriteLine("");
+  using namespace vtLayerKeys;
+  const std::string indent = "\t\t";
   for (const auto& layer : Layers) {
-    writer.WriteLine("VT_LAYER {");
-    writer.WriteLine("\t\tVT_TEXT_SOURCE\t\t\t\"" + layer->TextureSource + "\"");
-    writer.WriteLine("\t\tVT_BLEND_SFACTOR\t\t" + std::to_string(layer->BlendSFactor));
-    writer.WriteLine("\t\tVT_BLEND_DFACTOR\t\t" + std::to_string(layer->BlendDFactor));
-    writer.WriteLine("\t\tVT_KEYS {");
+    writer.WriteLine(std::string(Layer.Name));
+    writer.WriteLine(indent + std::string(Picture.Name) + "\t\t\t\"" + layer->TextureSource + "\"");
+    writer.WriteLine(indent + std::string(SourceFactor.Name) + "\t\t" + std::to_string(layer->BlendSFactor));
+    writer.WriteLine(indent + std::string(DestFactor.Name) + "\t\t" + std::to_string(layer->BlendDFactor));
+    writer.WriteLine(indent + std::string(Keys.Name));
     if (layer->Keys)
       for (const auto& key : *layer->Keys) writer.WriteLine(KeyLine(*key));
-    writer.WriteLine("\t\t}");
+    writer.WriteLine(indent + "}");
     writer.WriteLine("}");
     writer.WriteLine("");
   }

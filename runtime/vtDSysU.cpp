@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/vtDemoPathU.h"
+#include "core/vtKeysU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
@@ -138,32 +139,32 @@ bool vtDemoSystem::FailScript(const std::string& message) {
 // Every key is tested on its own, so one line may act several times.
 void vtDemoSystem::ReadTopLevelLine() {
   vtText& r = *Reader;
-  if (r.Contains("VT_LOGGER")) {
+  if (r.Contains(vtScriptKeys::Logger.Name)) {
     Requests.Logger = true;
     if (ApplyRequests && GlobalLog) GlobalLog->Open();
   }
-  if (r.Contains("VT_DEMO_NAME")) {
+  if (r.Contains(vtScriptKeys::DemoName.Name)) {
     DemoName = r.ReadQuoted();
     Config->Title += " : " + DemoName;
   }
-  if (r.Contains("VT_WINDOW_WIDTH")) Config->Width = r.ReadInt('H');
-  if (r.Contains("VT_WINDOW_HEIGHT")) Config->Height = r.ReadInt('T');
-  if (r.Contains("VT_WINDOW_BITS")) Config->Bits = r.ReadInt('S');
-  if (r.Contains("VT_FULLSCREEN")) Config->FullScreen = true;
-  if (r.Contains("VT_DEBUG_MODE")) DebugMode = true;
-  if (r.Contains("VT_BASS_MUSIC")) {
+  if (r.Contains(vtScriptKeys::WindowWidth.Name)) Config->Width = r.ReadInt(vtScriptKeys::WindowWidth.Cut());
+  if (r.Contains(vtScriptKeys::WindowHeight.Name)) Config->Height = r.ReadInt(vtScriptKeys::WindowHeight.Cut());
+  if (r.Contains(vtScriptKeys::WindowBits.Name)) Config->Bits = r.ReadInt(vtScriptKeys::WindowBits.Cut());
+  if (r.Contains(vtScriptKeys::FullScreen.Name)) Config->FullScreen = true;
+  if (r.Contains(vtScriptKeys::DebugMode.Name)) DebugMode = true;
+  if (r.Contains(vtScriptKeys::Music.Name)) {
     Requests.MusicName = r.ReadQuoted();
     if (ApplyRequests) Music->LoadMusic(Requests.MusicName);
   }
-  if (r.Contains("VT_BASS_TIMER") && !Requests.MusicName.empty()) {
+  if (r.Contains(vtScriptKeys::MusicTimer.Name) && !Requests.MusicName.empty()) {
     Requests.MusicTimer = true;
     if (ApplyRequests && Music->Stream != 0) Music->Timer = true;
   }
-  if (r.Contains("VT_CURSOR")) CursorMode = true;
-  if (r.Contains("VT_SPACESTOP")) SpaceStop = true;
-  if (r.Contains("VT_STREAM_MODE") && GlobalFunc) GlobalFunc->StreamMode = GlobalFunc->TypeFromName(r.ReadQuoted());
-  if (r.Contains("VT_DEMO_ENDTIME")) DemoEndTime = static_cast<float>(r.ReadInt('E'));
-  if (r.Contains("VT_RENDER_CHANNEL {")) ReadChannel();
+  if (r.Contains(vtScriptKeys::Cursor.Name)) CursorMode = true;
+  if (r.Contains(vtScriptKeys::SpaceStop.Name)) SpaceStop = true;
+  if (r.Contains(vtScriptKeys::StreamMode.Name) && GlobalFunc) GlobalFunc->StreamMode = GlobalFunc->TypeFromName(r.ReadQuoted());
+  if (r.Contains(vtScriptKeys::EndTime.Name)) DemoEndTime = static_cast<float>(r.ReadInt(vtScriptKeys::EndTime.Cut()));
+  if (r.Contains(vtScriptKeys::Channel.Name)) ReadChannel();
 }
 
 // A channel ends at the first line holding "}" (the opening line included)
@@ -184,14 +185,14 @@ void vtDemoSystem::ReadChannel() {
       append = !r.Contains("}");  // a comment closing the channel drops its item
       continue;
     }
-    if (r.Contains("VT_RENDER_ITEMS_TYPE")) {
+    if (r.Contains(vtScriptKeys::ItemType.Name)) {
       std::string name = r.ReadQuoted();
       if (IsItemTypeName(name)) {
         currentType_ = GlobalFunc->TypeFromName(name);
         place.Type = r.LineNumber;
       }
     }
-    if (r.Contains("VT_RENDER_ITEMS_FILE")) {
+    if (r.Contains(vtScriptKeys::ItemFile.Name)) {
       auto item = CreateRenderItem(currentType_, WorkDir() + "\\" + r.ReadQuoted());
       if (item) {
         item->Place = place;
@@ -199,7 +200,7 @@ void vtDemoSystem::ReadChannel() {
         created[currentType_] = std::move(item);
       }
     }
-    if (r.Contains("VT_RENDER_LINES {")) {
+    if (r.Contains(vtScriptKeys::Lines.Name)) {
       if (vtRenderItem* item = pending()) item->Place.LinesOpen = r.LineNumber;
       ReadLinesBlock(pending());
     }
@@ -217,7 +218,7 @@ void vtDemoSystem::ReadChannel() {
 void vtDemoSystem::ReadLinesBlock(vtRenderItem* pending) {
   vtText& r = *Reader;
   while (!r.Contains("}") && !r.Eof())
-    if (r.ReadLine() && r.Contains("VT_RENDER_TIMES_BEGIN_END")) AddRenderLine(pending);
+    if (r.ReadLine() && r.Contains(vtScriptKeys::Line.Name)) AddRenderLine(pending);
 }
 
 // 'VT_RENDER_TIMES_BEGIN_END b e m "tag"'
@@ -229,7 +230,7 @@ void vtDemoSystem::AddRenderLine(vtRenderItem* pending) {
                               "\rLINE: " + std::to_string(r.LineNumber));
     return;
   }
-  r.SkipPast('D');
+  r.SkipPast(vtScriptKeys::Line.Cut());
   auto line = std::make_unique<vtItemLine>();
   line->BeginTime = static_cast<float>(r.ToInt(r.NextToken()));
   line->EndTime = static_cast<float>(r.ToInt(r.NextToken()));

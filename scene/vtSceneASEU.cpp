@@ -9,10 +9,13 @@
 #include <string>
 
 #include "core/vtFuncU.h"
+#include "core/vtKeysU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
 #include "platform/Memory.h"
+
+namespace Keys = vtSceneKeys;
 
 namespace {
 
@@ -99,7 +102,7 @@ float ShininessOf(float shine) {
 // the colon behind the face number ("*MESH_FACE 0 A: 0 B: ..."), so there
 // two words stand before the first colon, which already ends the first label.
 bool FaceNumberHasColon(std::string_view line) {
-  constexpr std::string_view kTag = "*MESH_FACE";
+  constexpr std::string_view kTag = Keys::Face.Name;
   const size_t tag = line.find(kTag);
   const size_t colon = line.find(':');
   if (tag == std::string_view::npos || colon == std::string_view::npos || colon < tag) return true;
@@ -290,22 +293,22 @@ bool vtSceneASE::SkippedBlock() {
 }
 
 bool vtSceneASE::OpensMeshList() const {
-  return Has("*MESH_VERTEX_LIST {") || Has("*MESH_FACE_LIST {") || Has("*MESH_TVERTLIST {") ||
-         Has("*MESH_TFACELIST {") || Has("*MESH_NORMALS");
+  return Has(Keys::VertexList.Name) || Has(Keys::FaceList.Name) || Has(Keys::TexVertexList.Name) ||
+         Has(Keys::TexFaceList.Name) || Has(Keys::Normals.Name);
 }
 
 bool vtSceneASE::Closes() const { return Reader.Holds('}'); }
 
 void vtSceneASE::ReadHeader() {
-  if (!atEnd_ && Has("*3DSMAX_ASCIIEXPORT")) Advance();
+  if (!atEnd_ && Has(Keys::Header.Name)) Advance();
 }
 
 void vtSceneASE::ReadComment() {
-  if (!atEnd_ && Has("*COMMENT")) Advance();
+  if (!atEnd_ && Has(Keys::Comment.Name)) Advance();
 }
 
 void vtSceneASE::SkipScene() {
-  if (atEnd_ || !Has("*SCENE {")) return;
+  if (atEnd_ || !Has(Keys::Scene.Name)) return;
   while (!atEnd_ && !Closes()) Advance();
   Advance();
 }
@@ -314,7 +317,7 @@ void vtSceneASE::SkipScene() {
 // starts there and reads on through the first entry. A list that closes
 // before any entry yields no material and ends at its own closing line.
 void vtSceneASE::ReadMaterialList() {
-  if (atEnd_ || !Has("*MATERIAL_LIST {")) return;
+  if (atEnd_ || !Has(Keys::MaterialList.Name)) return;
   bool first = true;
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
     if (IsMaterialEntry()) {
@@ -334,7 +337,7 @@ void vtSceneASE::ReadMaterialList() {
   }
 }
 
-bool vtSceneASE::IsMaterialEntry() const { return Has("*MATERIAL") && !Has("*MATERIAL_COUNT"); }
+bool vtSceneASE::IsMaterialEntry() const { return Has(Keys::Material.Name) && !Has(Keys::MaterialCount.Name); }
 
 bool vtSceneASE::ReadMaterial() {
   vtMat& m = *CurrentMaterial;
@@ -342,23 +345,23 @@ bool vtSceneASE::ReadMaterial() {
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
     if (!opening && IsMaterialEntry()) {
       hadEntry = true;
-    } else if (!opening && OpensBlock() && !Has("*MAP_DIFFUSE {") && !Has("*MAP_REFLECT {")) {
+    } else if (!opening && OpensBlock() && !Has(Keys::DiffuseMap.Name) && !Has(Keys::ReflectMap.Name)) {
       SkipBlock();
       Advance();
       continue;
     }
-    if (Has("*MATERIAL_NAME")) m.Name = Reader.ReadQuoted();
-    if (Has("*MATERIAL_AMBIENT")) ReadAmbient();
-    if (Has("*MATERIAL_DIFFUSE")) ReadDiffuse();
-    if (Has("*MATERIAL_SPECULAR")) ReadSpecular();
-    if (Has("*MATERIAL_SHINE") && !Has("*MATERIAL_SHINESTRENGTH")) m.Shininess = ShininessOf(Reader.ReadFloat('E'));
-    if (Has("*MATERIAL_TRANSPARENCY")) m.Transparency = Reader.ReadFloat('Y');
-    if (Has("*MAP_DIFFUSE {")) {
+    if (Has(Keys::MaterialName.Name)) m.Name = Reader.ReadQuoted();
+    if (Has(Keys::Ambient.Name)) ReadAmbient();
+    if (Has(Keys::Diffuse.Name)) ReadDiffuse();
+    if (Has(Keys::Specular.Name)) ReadSpecular();
+    if (Has(Keys::Shine.Name) && !Has(Keys::ShineStrength.Name)) m.Shininess = ShininessOf(Reader.ReadFloat(Keys::Shine.Cut()));
+    if (Has(Keys::Transparency.Name)) m.Transparency = Reader.ReadFloat(Keys::Transparency.Cut());
+    if (Has(Keys::DiffuseMap.Name)) {
       m.DiffuseMap = std::make_unique<vtDiffuseMap>();
       ReadMap(*m.DiffuseMap);
       if (atEnd_) break;
     }
-    if (Has("*MAP_REFLECT {")) {
+    if (Has(Keys::ReflectMap.Name)) {
       m.ReflectMap = std::make_unique<vtReflectMap>();
       ReadMap(*m.ReflectMap);
       if (atEnd_) break;
@@ -371,7 +374,7 @@ bool vtSceneASE::ReadMaterial() {
 void vtSceneASE::ReadMap(vtMap& map) {
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
     if (!opening && SkippedBlock()) continue;
-    if (Has("*BITMAP") && !Has("*BITMAP_FILTER")) {
+    if (Has(Keys::Bitmap.Name) && !Has(Keys::BitmapFilter.Name)) {
       if (loadTexture_) {
         loadTexture_(*map.Texture, Reader.ReadQuoted());
       } else {
@@ -379,16 +382,16 @@ void vtSceneASE::ReadMap(vtMap& map) {
         map.Texture->Load(FileName);
       }
     }
-    if (Has("*UVW_U_OFFSET")) map.OffsetU = Reader.ReadFloat('T');
-    if (Has("*UVW_V_OFFSET")) map.OffsetV = Reader.ReadFloat('T');
-    if (Has("*UVW_U_TILING")) map.TilingU = Reader.ReadFloat('G');
-    if (Has("*UVW_V_TILING")) map.TilingV = Reader.ReadFloat('G');
+    if (Has(Keys::OffsetU.Name)) map.OffsetU = Reader.ReadFloat(Keys::OffsetU.Cut());
+    if (Has(Keys::OffsetV.Name)) map.OffsetV = Reader.ReadFloat(Keys::OffsetV.Cut());
+    if (Has(Keys::TilingU.Name)) map.TilingU = Reader.ReadFloat(Keys::TilingU.Cut());
+    if (Has(Keys::TilingV.Name)) map.TilingV = Reader.ReadFloat(Keys::TilingV.Cut());
     Advance();
   }
 }
 
 void vtSceneASE::ReadGeomObject() {
-  if (atEnd_ || !Has("*GEOMOBJECT {")) return;
+  if (atEnd_ || !Has(Keys::Object.Name)) return;
   Objects.push_back(std::make_unique<vtMesh>());
   CurrentObject = Objects.back().get();
   CurrentObject->FileName = FileName;  // so that a refused object names its file
@@ -398,12 +401,12 @@ void vtSceneASE::ReadGeomObject() {
 
 void vtSceneASE::ReadGeomObjectBlock() {
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
-    if (!opening && !Has("*NODE_TM {") && !Has("*MESH {") && SkippedBlock()) continue;
-    if (Has("*NODE_TM {")) ReadNode();
+    if (!opening && !Has(Keys::Node.Name) && !Has(Keys::Mesh.Name) && SkippedBlock()) continue;
+    if (Has(Keys::Node.Name)) ReadNode();
     if (atEnd_) return;
-    if (Has("*MESH {")) ReadMesh();
+    if (Has(Keys::Mesh.Name)) ReadMesh();
     if (atEnd_) return;
-    if (Has("*MATERIAL_REF")) CurrentObject->MaterialRef = Reader.ReadInt('F');
+    if (Has(Keys::MaterialRef.Name)) CurrentObject->MaterialRef = Reader.ReadInt(Keys::MaterialRef.Cut());
     Advance();
   }
 }
@@ -411,7 +414,7 @@ void vtSceneASE::ReadGeomObjectBlock() {
 void vtSceneASE::ReadNode() {
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
     if (!opening && SkippedBlock()) continue;
-    if (Has("*NODE_NAME")) CurrentObject->Name = Reader.ReadQuoted();
+    if (Has(Keys::NodeName.Name)) CurrentObject->Name = Reader.ReadQuoted();
     Advance();
   }
 }
@@ -429,12 +432,12 @@ void vtSceneASE::ReadMesh() {
   };
   for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
     if (!opening && !OpensMeshList() && SkippedBlock()) continue;
-    if (Has("*MESH_VERTEX_LIST {")) readList("*MESH_VERTEX", "*MESH_VERTEX_LIST {", &vtSceneASE::ReadVertex);
-    if (!atEnd_ && Has("*MESH_FACE_LIST {")) readList("*MESH_FACE", "*MESH_FACE_LIST {", &vtSceneASE::ReadFace);
-    if (!atEnd_ && Has("*MESH_TVERTLIST {")) readList("*MESH_TVERT", "*MESH_TVERTLIST {", &vtSceneASE::ReadTexVertex);
-    if (!atEnd_ && Has("*MESH_TFACELIST {")) readList("*MESH_TFACE", "*MESH_TFACELIST {", &vtSceneASE::ReadTexFace);
-    if (!atEnd_ && Has("*MESH_NORMALS")) readList("*MESH_VERTEXNORMAL", {}, &vtSceneASE::ReadVertexNormal);
-    if (!atEnd_ && Has("*MESH_NUM")) NoteAnnouncedCount();
+    if (Has(Keys::VertexList.Name)) readList(Keys::Vertex.Name, Keys::VertexList.Name, &vtSceneASE::ReadVertex);
+    if (!atEnd_ && Has(Keys::FaceList.Name)) readList(Keys::Face.Name, Keys::FaceList.Name, &vtSceneASE::ReadFace);
+    if (!atEnd_ && Has(Keys::TexVertexList.Name)) readList(Keys::TexVertex.Name, Keys::TexVertexList.Name, &vtSceneASE::ReadTexVertex);
+    if (!atEnd_ && Has(Keys::TexFaceList.Name)) readList(Keys::TexFace.Name, Keys::TexFaceList.Name, &vtSceneASE::ReadTexFace);
+    if (!atEnd_ && Has(Keys::Normals.Name)) readList(Keys::VertexNormal.Name, {}, &vtSceneASE::ReadVertexNormal);
+    if (!atEnd_ && Has(Keys::Count.Name)) NoteAnnouncedCount();
     Advance();
   }
   ReleaseSpareCapacity(*CurrentObject);
@@ -483,11 +486,11 @@ void vtSceneASE::NoteAnnouncedCount() {
 void vtSceneASE::ReserveAnnounced(std::string_view listItem) {
   vtMesh& m = *CurrentObject;
   const std::uint64_t left = Reader.BytesLeft();
-  if (listItem == "*MESH_VERTEX") Reserve(m.Vertices, announced_.vertices, left);
-  if (listItem == "*MESH_FACE") Reserve(m.Faces, announced_.faces, left);
-  if (listItem == "*MESH_TVERT") Reserve(m.TexVertices, announced_.texVertices, left);
-  if (listItem == "*MESH_TFACE") Reserve(m.TexFaces, announced_.texFaces, left);
-  if (listItem == "*MESH_VERTEXNORMAL") Reserve(m.Normals, 3 * std::int64_t{announced_.faces}, left);
+  if (listItem == Keys::Vertex.Name) Reserve(m.Vertices, announced_.vertices, left);
+  if (listItem == Keys::Face.Name) Reserve(m.Faces, announced_.faces, left);
+  if (listItem == Keys::TexVertex.Name) Reserve(m.TexVertices, announced_.texVertices, left);
+  if (listItem == Keys::TexFace.Name) Reserve(m.TexFaces, announced_.texFaces, left);
+  if (listItem == Keys::VertexNormal.Name) Reserve(m.Normals, 3 * std::int64_t{announced_.faces}, left);
 }
 
 // A count larger than the list that followed leaves no idle memory behind.
@@ -501,7 +504,7 @@ void vtSceneASE::ReleaseSpareCapacity(vtMesh& m) {
 
 void vtSceneASE::ReadVertex() {
   LineCut cut(Reader.Line);
-  cut.SkipPast('X');
+  cut.SkipPast(Keys::Vertex.Cut());
   cut.SkipBlanks();
   cut.SkipWord();  // the index
   vtVec3D v;
@@ -526,7 +529,7 @@ void vtSceneASE::ReadFace() {
 
 void vtSceneASE::ReadTexVertex() {
   LineCut cut(Reader.Line);
-  cut.SkipPast('T');
+  cut.SkipPast(Keys::TexVertex.Cut());
   cut.SkipIndex();
   vtTexC t;
   t.U = cut.NextFloat();
@@ -548,7 +551,7 @@ void vtSceneASE::ReadTexFace() {
 
 void vtSceneASE::ReadVertexNormal() {
   LineCut cut(Reader.Line);
-  cut.SkipPast('L');
+  cut.SkipPast(Keys::VertexNormal.Cut());
   cut.SkipWord();  // the vertex index
   vtVec3D n;
   n.X = cut.NextFloat();
@@ -565,16 +568,16 @@ void vtSceneASE::ReadColour(float* rgb) {
 }
 
 void vtSceneASE::ReadAmbient() {
-  Reader.SkipPast('T');
+  Reader.SkipPast(Keys::Ambient.Cut());
   ReadColour(CurrentMaterial->Ambient.data());
 }
 
 void vtSceneASE::ReadDiffuse() {
-  Reader.SkipPast('E');
+  Reader.SkipPast(Keys::Diffuse.Cut());
   ReadColour(CurrentMaterial->Diffuse.data());
 }
 
 void vtSceneASE::ReadSpecular() {
-  Reader.SkipPast('R');
+  Reader.SkipPast(Keys::Specular.Cut());
   ReadColour(CurrentMaterial->Specular.data());
 }
