@@ -6,8 +6,26 @@
 #include "app/vtMainU.h"
 #include "app/vtNewDemoU.h"
 #include "app/vtOptionsU.h"
+#include "check/vtCheckU.h"
 #include "platform/Files.h"
 #include "runtime/vtStartU.h"
+
+namespace {
+
+// --check: the demo read as the player would read it, its findings printed.
+int RunCheck(const vtPlayerOptions& options) {
+  std::string error;
+  if (!options.DemoDir.empty() && !EnterDemoFolder(options.DemoDir, kDemoScript, error)) {
+    std::fprintf(stderr, "vortane: %s\n", error.c_str());
+    return 1;
+  }
+  CreateProgramObjects();
+  const vtCheckResult result = CheckDemo(kDemoScript);
+  std::fputs((options.Json ? FindingsJson(result) : FindingsText(result)).c_str(), stdout);
+  return result.Errors > 0 ? 1 : 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   vtPlayerOptions options;
@@ -30,6 +48,7 @@ int main(int argc, char** argv) {
                 options.NewDir.c_str());
     return 0;
   }
+  if (options.Check) return RunCheck(options);
   // Before the program objects: GlobalFunc takes the working directory.
   if (!options.DemoDir.empty() && !EnterDemoFolder(options.DemoDir, kDemoScript, error)) {
     std::fprintf(stderr, "vortane: %s\n", error.c_str());

@@ -30,10 +30,13 @@ const char* const kPlayerUsage =
     "  --no-vsync      do not wait for the display's refresh (for measuring)\n"
     "  --new DIR       make a small demo to start from in DIR (a new or empty\n"
     "                  folder), then end; play it with vortane DIR\n"
+    "  --check         read the demo as the player would, play nothing, and print\n"
+    "                  each mistake found as FILE:LINE: error|warning: text\n"
+    "  --json          with --check: one JSON document instead\n"
     "  --help          this text\n"
     "  --version       the program's name and version\n"
     "Exit status: 0 when the demo ends or is left, 1 when it cannot be played,\n"
-    "2 for a wrong command line.\n";
+    "2 for a wrong command line; with --check: 1 when it found an error.\n";
 
 const char* const kNoDemoHere =
     "vortane: there is no data\\tunnel_test.vds here, so there is nothing to play; see vortane --help, or "
@@ -113,6 +116,8 @@ const OptionRow kOptions[] = {
        o.NewDir = v;
        return !v.empty();
      }},
+    {"--check", false, nullptr, [](vtPlayerOptions& o, const std::string&) { return o.Check = true; }},
+    {"--json", false, nullptr, [](vtPlayerOptions& o, const std::string&) { return o.Json = true; }},
     {"--help", false, nullptr, [](vtPlayerOptions& o, const std::string&) { return o.Help = true; }},
     {"--version", false, nullptr,
      [](vtPlayerOptions& o, const std::string&) { return o.Version = true; }},
@@ -173,6 +178,7 @@ bool ParsePlayerOptions(int argc, const char* const* argv, vtPlayerOptions& opti
   // A port alone would be silently unused.
   if (portGiven && !options.Studio) return Fail(error, "--port is the studio's port: it needs --studio");
   if (!options.NewDir.empty() && haveDir) return Fail(error, "--new makes a demo; it plays none (" + options.DemoDir + ")");
+  if (options.Json && !options.Check) return Fail(error, "--json goes with --check");
   return true;
 }
 

@@ -29,6 +29,8 @@ struct vtPlayerOptions {
   bool Loop = false;          // at the end time start again at 0 instead of ending
   bool VerticalSync = true;   // --no-vsync: swaps do not wait for the display
   std::string NewDir;         // --new: write a new demo there and end
+  bool Check = false;         // report the demo's mistakes instead of playing it
+  bool Json = false;          // with Check: one JSON document
   bool Help = false;          // print kPlayerUsage and end
   bool Version = false;       // print kPlayerVersion and end
 };

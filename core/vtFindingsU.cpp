@@ -32,6 +32,17 @@ vtFindingPlace::vtFindingPlace(const std::string& file, std::int32_t line)
 
 vtFindingPlace::~vtFindingPlace() { t_place = previous_; }
 
+void ReportFileRead(const std::string& file) {
+  if (vtFindingSink* sink = g_sink.load()) sink->FileRead(file);
+}
+
+bool FindingsPrinted() {
+  const vtFindingSink* sink = g_sink.load();
+  return sink && sink->Prints();
+}
+
+bool InFindingPlace() { return t_place != nullptr; }
+
 bool FindingsWanted() { return g_sink.load(std::memory_order_relaxed) != nullptr; }
 
 void ReportFinding(vtFinding finding) {

@@ -31,15 +31,23 @@ class vtFindingSink {
  public:
   virtual ~vtFindingSink() = default;
   virtual void Take(vtFinding finding) = 0;
+  // True when the sink prints every finding: the lines that the loaders
+  // print about unusable files would only repeat them.
+  virtual bool Prints() const { return false; }
+  // A file is being read again: what was found in it before is outdated.
+  virtual void FileRead(const std::string& file) { (void)file; }
 };
 
 // Collects findings in the order they came.
 class vtFindingList : public vtFindingSink {
  public:
+  explicit vtFindingList(bool prints = false) : prints_(prints) {}
   void Take(vtFinding finding) override;
+  bool Prints() const override { return prints_; }
   std::vector<vtFinding> Findings() const;
 
  private:
+  const bool prints_;
   mutable std::mutex mutex_;  // guards findings_
   std::vector<vtFinding> findings_;
 };
@@ -74,7 +82,10 @@ class vtFindingPlace {
 };
 
 bool FindingsWanted();
+bool FindingsPrinted();  // the installed sink Prints()
+bool InFindingPlace();  // this thread has a vtFindingPlace
 // To the installed sink, if any; an empty File takes the thread's place.
 void ReportFinding(vtFinding finding);
+void ReportFileRead(const std::string& file);  // to the installed sink, if any
 // A finding about the reader's current line.
 void NoteLine(const vtText& reader, std::string code, vtSeverity severity, std::string text);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -71,7 +72,9 @@ void vtLog::Debug(const std::string& msg, const std::string& where) {
 }
 
 void vtReportFileProblem(const std::string& text, const std::string& where) {
-  std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
-  std::fflush(stderr);
+  if (!FindingsPrinted()) {  // else the finding says it
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
+    std::fflush(stderr);
+  }
   if (GlobalLog) GlobalLog->Info(text, where);
 }

@@ -16,6 +16,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
 #include "platform/Files.h"
 
@@ -296,9 +297,12 @@ bool vtText::OpenForReading(const std::string& fileName) {
   file_ = platform::OpenFile(fileName, "rb");
   if (!file_) return false;
   if (!CheckFileExtension(fileName, Extension)) {
+    ReportFinding({fileName, 0, "extension", vtSeverity::Error,
+                   "the file is not read: its extension must be \"." + Extension + "\", in exactly this letter case"});
     Close();
     return false;
   }
+  ReportFileRead(fileName);
   struct stat st;
   if (::fstat(::fileno(file_), &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
   // Item files are small: a buffer no larger than the file (plus one byte,

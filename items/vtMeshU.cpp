@@ -6,6 +6,7 @@
 
 #include "core/vtFuncU.h"
 #include "core/vtLoadProfileU.h"
+#include "core/vtFindingsU.h"
 #include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 
@@ -60,11 +61,17 @@ bool vtMesh::BuildGeometry() {
   vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
   const std::string problem = ResolveGeometry();
   if (!problem.empty()) {
+    NoteRefusal(problem);
     if (GlobalFunc) GlobalFunc->ShowWarning(RefusalText(problem));
     return false;
   }
   BuildLists();
   return true;
+}
+
+void vtMesh::NoteRefusal(const std::string& problem) const {
+  ReportFinding({FileName, 0, "refused-object", vtSeverity::Warning,
+                 "object \"" + Name + "\" is not drawn: " + problem});
 }
 
 std::string vtMesh::RefusalText(const std::string& problem) const {
@@ -222,6 +229,7 @@ void vtMesh::GenerateCheckedTorus(const vtTorusParam& p) {
   if (problem.empty()) {
     GenerateTorus(p);
   } else if (GlobalFunc) {
+    ReportFinding({FileName, 0, "torus", vtSeverity::Warning, "no torus is made: " + problem});
     GlobalFunc->ShowWarning("No torus is generated: " + problem + "\rFile: " + FileName);
   }
 }

@@ -66,6 +66,7 @@ class vtMesh : public vtRenderItem {
   std::string ResolveGeometry();
   // The warning that refuses the object for that reason.
   std::string RefusalText(const std::string& problem) const;
+  void NoteRefusal(const std::string& problem) const;  // as a finding (core/vtFindingsU.h)
   void BuildLists();
   void EmitPositions() const;
   void EmitNormals() const;

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "core/vtLoadProfileU.h"
+#include "core/vtFindingsU.h"
 #include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 
@@ -74,6 +75,7 @@ void vtSky::LoadFromFile() {
 }
 
 void vtSky::ReadKeys(vtText& reader) {
+  const vtFindingPlace place(reader.FileName(), reader.LineNumber);  // for the pictures named here
   if (reader.Contains(vtSkyKeys::Name.Name)) Name = reader.ReadQuoted();
   if (reader.Contains(vtSkyKeys::Shape.Name) && reader.ReadQuoted() == "Sphere") Shape = vt_SPHERE;
   if (reader.Contains(vtSkyKeys::Size.Name)) Size = reader.ReadInt(vtSkyKeys::Size.Cut());

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/vtFuncU.h"
+#include "core/vtFindingsU.h"
 #include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 
@@ -30,6 +31,7 @@ void vtTunnel::LoadFromFile() {
   while (!reader.Eof()) {
     if (!reader.ReadLine()) continue;
     if (reader.Contains(vtTunnelKeys::Picture.Name)) {
+      const vtFindingPlace place(reader.FileName(), reader.LineNumber);
       DiffuseMap = std::make_unique<vtDiffuseMap>();
       DiffuseMap->Texture->SetFileName(baseDir + "\\" + reader.ReadQuoted());
       DiffuseMap->Texture->Load(FileName);

@@ -9,6 +9,7 @@
 
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
+#include "core/vtFindingsU.h"
 #include "core/vtKeysU.h"
 #include "core/vtTextU.h"
 #include "platform/Files.h"
@@ -159,6 +160,7 @@ void vtLayerSystem::ReadLayer(vtText& reader) {
     if (reader.Contains(vtLayerKeys::Picture.Name)) {
       layer.TextureSource = reader.ReadQuoted();
       if (!reader.Contains(kNoImage)) {
+        const vtFindingPlace place(reader.FileName(), reader.LineNumber);
         layer.Map = std::make_unique<vtDiffuseMap>();
         layer.Map->Texture->SetFileName(layer.TextureSource);
         layer.Map->Texture->Load(FileName);
@@ -170,10 +172,27 @@ void vtLayerSystem::ReadLayer(vtText& reader) {
   }
 }
 
+namespace {
+
+// Keys are looked up as a time line: one earlier than the key before it
+// is a mistake the drawing does not undo.
+void NoteKeyOrder(const vtText& reader, const std::vector<std::unique_ptr<vtLayerKey>>& keys) {
+  if (keys.size() < 2 || !FindingsWanted()) return;
+  const std::uint32_t before = keys[keys.size() - 2]->Time, time = keys.back()->Time;
+  if (time < before)
+    NoteLine(reader, "key-order", vtSeverity::Warning,
+             "this key's time (" + std::to_string(time) + " ms) is before the time of the key above it (" +
+                 std::to_string(before) + " ms): keys must be in time order");
+}
+
+}  // namespace
+
 void vtLayerSystem::ReadKeys(vtText& reader, vtLayer& layer) {
   layer.Keys.emplace();
   while (!reader.Contains("}") && !reader.Eof()) {
-    if (reader.ReadLine() && reader.Contains(vtLayerKeys::Key.Name)) layer.Keys->push_back(ReadKey(reader));
+    if (!reader.ReadLine() || !reader.Contains(vtLayerKeys::Key.Name)) continue;
+    layer.Keys->push_back(ReadKey(reader));
+    NoteKeyOrder(reader, *layer.Keys);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/vtDemoPathU.h"
+#include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
@@ -100,6 +101,18 @@ bool LoadOrStartLoading(const std::string& path, std::uint32_t& id, const std::s
   return true;
 }
 
+// At the line that names the picture, or else about the file naming it.
+void NotePicture(const char* code, vtSeverity severity, const std::string& text, const std::string& namedIn) {
+  if (!FindingsWanted()) return;
+  ReportFinding({InFindingPlace() ? std::string() : namedIn, 0, code, severity, text});
+}
+
+void NoteUnusablePicture(const std::string& text, const std::string& whyNot, const std::string& namedIn) {
+  // The loader's own words for a picture beyond the driver's largest texture.
+  const bool tooLarge = whyNot.find("this OpenGL driver takes at most") != std::string::npos;
+  NotePicture(tooLarge ? "picture-too-large" : "picture", vtSeverity::Error, text, namedIn);
+}
+
 }  // namespace
 
 bool LoadTexture(const std::string& path, std::uint32_t& id, bool /*flag*/, std::string* whyNot) {
@@ -126,10 +139,16 @@ void vtTexture::Load(const std::string& namedIn) {
   } else {
     const std::string problem = "the picture \"" + FileName + "\" cannot be loaded: ";
     std::string whyNot;
-    if (!LoadOrStartLoading(search.Path, Id, problem, &whyNot))
+    if (!LoadOrStartLoading(search.Path, Id, problem, &whyNot)) {
       vtReportFileProblem(problem + whyNot + search.Tried, "vtTexture.Load");
+      NoteUnusablePicture(problem + whyNot + search.Tried, whyNot, namedIn);
+    }
     if (GlobalStore) GlobalStore->Add(Id, key, vt_TEXTURE);
   }
+  if (!search.FoundAt.empty())
+    NotePicture("picture-elsewhere", vtSeverity::Warning,
+                "the picture \"" + FileName + "\" is not where it is named; the player uses the one " + search.FoundAt,
+                namedIn);
   if (GlobalLog) {
     GlobalLog->Info(full, "vtTexture.Load");
     if (!search.FoundAt.empty()) GlobalLog->Info(search.FoundAt, "vtTexture.Load");

@@ -7,6 +7,7 @@
 
 #include "core/vtDemoPathU.h"
 #include "core/vtKeysU.h"
+#include "core/vtFindingsU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
@@ -59,6 +60,17 @@ constexpr float kChartScreenWidth = 1024.0f;
 constexpr float kChartScreenHeight = 768.0f;
 
 float ChartX(float time, float span) { return time / span * kChartWidth + kChartLeft; }
+
+// A misspelt file name would otherwise only show as an item that never
+// draws: a line on standard error and in the log, and a finding.
+void ReportMissingFile(const vtRenderItem& item, const std::string& scriptName) {
+  std::string name = item.FileName;
+  const std::string prefix = WorkDir() + "\\";
+  if (name.compare(0, prefix.size(), prefix) == 0) name.erase(0, prefix.size());
+  const std::string text = "the item file \"" + name + "\" does not exist";
+  vtReportFileProblem(text, "vtDemoSystem.LoadItem");
+  ReportFinding({scriptName, item.Place.File, "missing-file", vtSeverity::Error, text + ": the item is not drawn"});
+}
 
 }  // namespace
 
@@ -115,10 +127,13 @@ bool vtDemoSystem::LoadScript(const std::string& scriptPath) {
     while (!Reader->Eof())
       if (Reader->ReadLine()) ReadTopLevelLine();
   } catch (vtConvertError& error) {
+    ReportFinding({error.FileName, error.LineNumber, "conversion", vtSeverity::Error,
+                   std::string(error.what()) + ": the player stops here"});
     error.FileName = DemoPath(error.FileName);
     return FailScript(ConvertErrorText(error));
   } catch (const vtIOError& error) {
     // The disk failed under the reader: the lines after LineNumber are lost.
+    ReportFinding({scriptPath, Reader->LineNumber, "read-error", vtSeverity::Error, error.what()});
     return FailScript(std::string(error.what()) + "\rFile: " + DemoPath(scriptPath) + "\rLINE: " +
                       std::to_string(Reader->LineNumber));
   }
@@ -154,6 +169,7 @@ void vtDemoSystem::ReadTopLevelLine() {
   if (r.Contains(vtScriptKeys::DebugMode.Name)) DebugMode = true;
   if (r.Contains(vtScriptKeys::Music.Name)) {
     Requests.MusicName = r.ReadQuoted();
+    Requests.MusicLine = r.LineNumber;
     if (ApplyRequests) Music->LoadMusic(Requests.MusicName);
   }
   if (r.Contains(vtScriptKeys::MusicTimer.Name) && !Requests.MusicName.empty()) {
@@ -190,6 +206,10 @@ void vtDemoSystem::ReadChannel() {
       if (IsItemTypeName(name)) {
         currentType_ = GlobalFunc->TypeFromName(name);
         place.Type = r.LineNumber;
+      } else {
+        NoteLine(r, "item-type", vtSeverity::Warning,
+                 "\"" + name + "\" is no item type (vt_2D_VTL, vt_3D_ASE, vt_MESH, vt_SKY, vt_TRANS, vt_TUNNEL): "
+                 "the channel keeps the type before it");
       }
     }
     if (r.Contains(vtScriptKeys::ItemFile.Name)) {
@@ -198,6 +218,8 @@ void vtDemoSystem::ReadChannel() {
         item->Place = place;
         item->Place.File = r.LineNumber;
         created[currentType_] = std::move(item);
+      } else {
+        NoteLine(r, "no-item-type", vtSeverity::Warning, "no VT_RENDER_ITEMS_TYPE before this file: no item is made");
       }
     }
     if (r.Contains(vtScriptKeys::Lines.Name)) {
@@ -225,6 +247,8 @@ void vtDemoSystem::ReadLinesBlock(vtRenderItem* pending) {
 void vtDemoSystem::AddRenderLine(vtRenderItem* pending) {
   vtText& r = *Reader;
   if (!pending) {
+    NoteLine(r, "line-without-item", vtSeverity::Warning,
+             "a render line without an item of its own channel is ignored");
     if (GlobalFunc)
       GlobalFunc->ShowWarning("Render line without an item of its own channel, ignored.\rFile: " + ScriptName +
                               "\rLINE: " + std::to_string(r.LineNumber));
@@ -232,7 +256,7 @@ void vtDemoSystem::AddRenderLine(vtRenderItem* pending) {
   }
   r.SkipPast(vtScriptKeys::Line.Cut());
   auto line = std::make_unique<vtItemLine>();
-  line->BeginTime = static_cast<float>(r.ToInt(r.NextToken()));
+    line->BeginTime = static_cast<float>(r.ToInt(r.NextToken()));
   line->EndTime = static_cast<float>(r.ToInt(r.NextToken()));
   line->TimeMode = r.ToInt(r.NextToken());
   line->PlayType = GlobalFunc->TypeFromName(r.ReadQuoted());
@@ -281,9 +305,12 @@ void vtDemoSystem::Init() {
 // the others load and play.
 void vtDemoSystem::LoadItem(vtRenderItem& item) {
   vtLoadPhaseScope phase(item.ItemType == vt_3D_ASE ? vtLoadPhase::AseScene : vtLoadPhase::OtherItems);
+  if (!platform::IsRegularFile(item.FileName)) ReportMissingFile(item, ScriptName);
   try {
     item.LoadFromFile();
   } catch (vtConvertError& error) {
+    ReportFinding({error.FileName.empty() ? item.FileName : error.FileName, error.LineNumber, "conversion",
+                   vtSeverity::Error, std::string(error.what()) + ": the item is not drawn"});
     error.FileName = DemoPath(error.FileName.empty() ? item.FileName : error.FileName);
     item.LoadFailed = true;
     item.LoadError = ConvertErrorText(error);
@@ -291,6 +318,7 @@ void vtDemoSystem::LoadItem(vtRenderItem& item) {
   } catch (const vtIOError& error) {
     item.LoadFailed = true;
     item.LoadError = std::string(error.what()) + "\rFile: " + DemoPath(item.FileName);
+    ReportFinding({item.FileName, 0, "read-error", vtSeverity::Error, error.what()});
     if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   }
 }

@@ -47,6 +47,7 @@ struct vtLoopSpan {
 struct vtScriptRequests {
   bool Logger = false;      // VT_LOGGER
   std::string MusicName;    // VT_BASS_MUSIC, as written
+  std::int32_t MusicLine = 0;  // the script line that named it
   bool MusicTimer = false;  // VT_BASS_TIMER after VT_BASS_MUSIC
 };
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/vtFuncU.h"
+#include "core/vtFindingsU.h"
 #include "core/vtKeysU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
@@ -206,6 +207,7 @@ void vtSceneASE::LoadPipelined(vtLoadPipeline& pipeline) {
         perVertex += object.NormalSource == vtMesh::NormalRule::PerVertex;
         perFace += object.NormalSource == vtMesh::NormalRule::PerFace;
       } else {
+        object.NoteRefusal(problem);
         refusals.push_back(object.RefusalText(problem));
       }
       {
@@ -254,7 +256,7 @@ void vtSceneASE::Build() {
 // Objects drawn without three normals per face are worth a line: their
 // shading is the player's guess, not the artist's.
 void vtSceneASE::LogNormalRules(size_t perVertex, size_t perFace) const {
-  if (!GlobalLog || perVertex + perFace == 0) return;
+  if ((!GlobalLog && !FindingsWanted()) || perVertex + perFace == 0) return;
   auto objects = [](size_t n, const char* one, const char* many) {
     return std::to_string(n) + (n == 1 ? " object " : " objects ") + (n == 1 ? one : many);
   };
@@ -262,7 +264,8 @@ void vtSceneASE::LogNormalRules(size_t perVertex, size_t perFace) const {
   if (perVertex) text += objects(perVertex, "takes", "take") + " the normal of each corner's vertex";
   if (perVertex && perFace) text += ", ";
   if (perFace) text += objects(perFace, "gets", "get") + " a flat normal per face";
-  GlobalLog->Info(text + " (" + FileName + ")", "vtSceneASE.Build");
+  ReportFinding({FileName, 0, "derived-normals", vtSeverity::Warning, text});
+  if (GlobalLog) GlobalLog->Info(text + " (" + FileName + ")", "vtSceneASE.Build");
 }
 
 void vtSceneASE::Advance() {
@@ -379,6 +382,7 @@ void vtSceneASE::ReadMap(vtMap& map) {
         loadTexture_(*map.Texture, Reader.ReadQuoted());
       } else {
         map.Texture->SetFileName(Reader.ReadQuoted());
+        const vtFindingPlace place(Reader.FileName(), Reader.LineNumber);
         map.Texture->Load(FileName);
       }
     }

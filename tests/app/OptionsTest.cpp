@@ -52,6 +52,7 @@ TEST(PlayerOptions, EveryOptionSetsItsField) {
   EXPECT_EQ(Parsed({"--studio", "--port", "0"}).Port, 0) << "0 picks a free port";
   EXPECT_EQ(Parsed({"--port=65535", "--studio"}).Port, 65535);
   EXPECT_EQ(Parsed({"--new", "demos/first"}).NewDir, "demos/first");
+  EXPECT_TRUE(Parsed({"--check", "--json"}).Json);
 }
 
 TEST(PlayerOptions, StudioImpliesLiveMode) {
@@ -97,6 +98,7 @@ TEST(PlayerOptions, WrongArgumentsAreNamed) {
       {{"--new="}, "bad value for --new: \"\" (the folder to make the new demo in)"},
       {{"--live", "--port=0", "demo"}, "--port is the studio's port: it needs --studio"},
       {{""}, "the demo folder is an empty name"},
+      {{"--json"}, "--json goes with --check"},
   };
   for (const auto& c : cases) {
     vtPlayerOptions options;
