@@ -96,6 +96,7 @@ const char* ConsoleKindName(vtConsoleKind kind) {
 // The player's messages go to the studio from the script on, also those
 // of loading; a reload reaches it once the studio serves.
 void FollowMessages(vtLiveSession& live, vtStudio& studio) {
+  studio.SetFindings(&live.Findings());
   live.Console().SetObserver([&studio](const vtConsoleMessage& message) {
     studio.PostMessage(ConsoleKindName(message.Kind), message.Caption, message.Text, message.DemoTime);
   });

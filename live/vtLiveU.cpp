@@ -26,7 +26,19 @@ bool vtLiveSession::BeforeFrame(std::uint32_t nowMs) {
     reloadsSeen_ = reloads_.Reloads();
     platform::ReturnFreeMemory();
   }
-  return reloads_.Poll(nowMs);
+  const bool changed = reloads_.Poll(nowMs);
+  ShowNewFindings(nowMs);
+  return changed;
+}
+
+// Each finding is one warning line; one that has its message box already
+// has its line.
+void vtLiveSession::ShowNewFindings(std::uint32_t nowMs) {
+  for (const vtFinding& finding : findings_.TakeNew()) {
+    if (FindingHasItsBox(finding)) continue;
+    const std::string line = FindingLine(finding, GlobalFunc ? GlobalFunc->WorkDir : std::string());
+    console_.Add({kCaptionWarning, line, platform::MsgIcon::Warning, platform::MsgButtons::Ok}, nowMs);
+  }
 }
 
 void vtLiveSession::AfterFrame(std::uint32_t nowMs) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "live/vtConsoleU.h"
+#include "live/vtLiveFindingsU.h"
 #include "live/vtReloadU.h"
 
 class vtDemoSystem;
@@ -39,9 +40,16 @@ class vtLiveSession {
 
   vtConsole& Console() { return console_; }
   vtReloadController& Reloads() { return reloads_; }
+  const vtLiveFindings& Findings() const { return findings_; }
 
  private:
+  void ShowNewFindings(std::uint32_t nowMs);
+
   vtDemoSystem& demo_;
+  // What the readers find, from the script on; before the console, which
+  // must not outlive the scope feeding it.
+  vtLiveFindings findings_;
+  vtFindingsScope findingsScope_{findings_};
   vtConsole console_;
   vtReloadController reloads_;
   std::uint32_t reloadsSeen_ = 0;  // reloads_.Reloads() when last looked at

@@ -72,13 +72,20 @@ struct vtTimelineLine {
   int Mode = 0;              // the time mode
   std::string Play;          // "vt_PLAY", "vt_UNPLAY", or the tag as written
 };
+struct vtTimelineFinding {
+  int Line = 0;          // 0: the whole file
+  std::string Severity;  // "error" or "warning"
+  std::string Code;
+  std::string Text;
+};
 struct vtTimelineItem {
   std::string Type;     // "vt_2D_VTL", ...
   std::string File;     // as written in the script
   std::string Version;  // of the file (DocumentVersion); "" when it does not exist
-  std::string Status;   // "loaded", "failed" or "reloaded"
+  std::string Status;   // "loaded", "failed", "reloaded" or "missing" (no such file)
   std::string Message;  // why it failed; "" otherwise
   std::vector<vtTimelineLine> Lines;
+  std::vector<vtTimelineFinding> Findings;  // what was found in its file when last read
 };
 struct vtTimeline {
   float EndMs = 0;

@@ -32,13 +32,17 @@ json TimelineJson(const vtTimeline& timeline) {
     json lines = json::array();
     for (const vtTimelineLine& line : item.Lines)
       lines.push_back({{"begin", Ms(line.Begin)}, {"end", Ms(line.End)}, {"mode", line.Mode}, {"play", line.Play}});
+    json findings = json::array();
+    for (const vtTimelineFinding& f : item.Findings)
+      findings.push_back({{"line", f.Line}, {"severity", f.Severity}, {"code", f.Code}, {"text", f.Text}});
     items.push_back({{"index", i},
                      {"type", item.Type},
                      {"file", item.File},
                      {"status", item.Status},
                      {"message", item.Message},
                      {"version", VersionJson(item.Version)},
-                     {"lines", std::move(lines)}});
+                     {"lines", std::move(lines)},
+                     {"findings", std::move(findings)}});
   }
   return {{"end_ms", Ms(timeline.EndMs)},
           {"script", {{"file", timeline.ScriptFile}, {"version", VersionJson(timeline.ScriptVersion)}}},

@@ -9,6 +9,7 @@
 #include "core/vtDemoPathU.h"
 #include "core/vtFuncU.h"
 #include "edit/vtDocumentU.h"
+#include "live/vtLiveFindingsU.h"
 #include "live/vtReloadU.h"
 #include "platform/AudioDecoder.h"
 #include "platform/Files.h"
@@ -150,6 +151,10 @@ vtTimeline vtStudio::BuildTimeline() const {
       shown.Status = item->LoadFailed ? "failed" : "loaded";
       shown.Message = ReplaceAll(ShortPath(item->LoadError), "\r", "\n");
     }
+    if (shown.Status == "loaded" && !platform::IsRegularFile(item->FileName)) shown.Status = "missing";
+    if (findings_)
+      for (const vtFinding& f : findings_->For(item->FileName))
+        shown.Findings.push_back({f.Line, f.Severity == vtSeverity::Error ? "error" : "warning", f.Code, f.Text});
     for (const auto& line : item->Lines)
       shown.Lines.push_back({line->BeginTime, line->EndTime, line->TimeMode, TagName(line->PlayType)});
     timeline.Items.push_back(std::move(shown));

@@ -33,6 +33,8 @@ class vtDemoSystem;
 class vtReloadController;
 class vtRenderItem;
 
+class vtLiveFindings;
+
 class vtStudio {
  public:
   explicit vtStudio(vtDemoSystem& demo);
@@ -77,6 +79,8 @@ class vtStudio {
   // Builds the timeline the page shows from the demo's items (type, file
   // as the script wrote it, status and message, lines). Main thread.
   vtTimeline BuildTimeline() const;
+  // Where the rows' findings come from (live mode's); none: rows have none.
+  void SetFindings(const vtLiveFindings* findings) { findings_ = findings; }
 
  private:
   struct ItemNote {
@@ -116,6 +120,7 @@ class vtStudio {
   // What reloads said about items, by the item object they left in place.
   std::unordered_map<const vtRenderItem*, ItemNote> notes_;
   std::string lastAlarm_;  // the text of the last panic or warning
+  const vtLiveFindings* findings_ = nullptr;
   std::thread waveformWorker_;
   std::atomic<bool> stopWaveform_{false};
   std::string waveformMusic_;  // the music file the waveform is read from

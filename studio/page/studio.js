@@ -319,12 +319,14 @@
     if (studio.selection && !selectedLine() && !selectedKey()) studio.selection = null;
     const list = document.createDocumentFragment();
     for (const item of timeline.items) {
-      const row = element("div", "row line " + item.status);
+      const findings = item.findings || [];
+      const row = element("div", "row line " + item.status + (findings.length ? " findings" : ""));
       row.dataset.index = item.index;
       row.dataset.file = item.file;
       row.dataset.status = item.status;
       const label = element("div", "label");
-      label.title = item.type + "  " + item.file + (item.message ? "\n" + item.message : "");
+      label.title = item.type + "  " + item.file + (item.message ? "\n" + item.message : "") +
+        findings.map((f) => "\n" + (f.line ? f.line + ": " : "") + f.severity + ": " + f.text).join("");
       label.append(element("span", "kind", item.type.replace(/^vt_/, "")), element("span", "file", baseName(item.file)));
       label.append(itemButtons());
       if (item.type === "vt_2D_VTL") label.prepend(lanesToggle(item.index));

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/vtFuncU.h"
+#include "live/vtLiveFindingsU.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "runtime/vtDSysU.h"
@@ -19,6 +20,7 @@
 #include "support/AudioMedia.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
+#include "studio/vtStudioJsonU.h"
 
 using nlohmann::json;
 
@@ -103,6 +105,24 @@ class StudioTest : public testsupport::DemoGlTest {
   vtDemoSystem demo_;
   vtStudio studio_{demo_};
 };
+
+// A row says "missing" for a file that is not there, and carries what was
+// found in its file when it was last read: a file read again forgets it.
+TEST_F(StudioTest, RowsSayMissingAndCarryTheirFilesLatestFindings) {
+  vtLiveFindings findings;
+  vtFindingsScope scope(findings);
+  studio_.SetFindings(&findings);
+  dir_.Write("data/Ring.vto", Mesh("0"));
+  demo_.LoadItem(*demo_.Items[1]);
+  std::remove(dir_.File("data/camera.vtt").c_str());
+  json items = TimelineJson(studio_.BuildTimeline())["items"];
+  EXPECT_EQ(items[0]["status"], "missing");
+  ASSERT_EQ(items[1]["findings"].size(), 1u) << items[1];
+  EXPECT_EQ(items[1]["findings"][0]["code"], "torus");
+  dir_.Write("data/Ring.vto", Mesh("8"));
+  demo_.LoadItem(*demo_.Items[1]);
+  EXPECT_TRUE(TimelineJson(studio_.BuildTimeline())["items"][1]["findings"].empty());
+}
 
 TEST_F(StudioTest, TheTimelineShowsEveryItemAsTheScriptWroteIt) {
   const vtTimeline timeline = studio_.BuildTimeline();
