@@ -92,7 +92,9 @@ class LineLook {
   }
 
  private:
-  void Note(std::string code, std::string text) const { NoteLine(reader_, std::move(code), vtSeverity::Warning, std::move(text)); }
+  void Note(std::string code, std::string text) const {
+    NoteLine(reader_, std::move(code), vtSeverity::Warning, std::move(text));
+  }
 
   std::string Describe(const OpenBlock& block) const {
     return "the " + std::string(block.Key->Name) + " of line " + std::to_string(block.Line);
@@ -148,7 +150,8 @@ class LineLook {
     if (key.Block.empty())
       Note("misplaced", std::string(key.Name) + " inside " + Describe(open_.back()) + " is not read there");
     else
-      Note("misplaced", std::string(key.Name) + " is read only inside " + std::string(key.Block) + "; here it is ignored");
+      Note("misplaced",
+           std::string(key.Name) + " is read only inside " + std::string(key.Block) + "; here it is ignored");
     return false;
   }
 
@@ -192,8 +195,8 @@ class LineLook {
       return;
     }
     if (static_cast<int>(blanks) < key.Gap) {
-      Note("spacing", name + " needs " + (key.Gap == 1 ? std::string("a blank or tab") : std::to_string(key.Gap) +
-                                                                                        " blanks or tabs") +
+      Note("spacing", name + " needs " +
+                          (key.Gap == 1 ? std::string("a blank or tab") : std::to_string(key.Gap) + " blanks or tabs") +
                           " before its value: with fewer, the reader cuts off the value's first character");
       return;
     }

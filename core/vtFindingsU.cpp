@@ -56,5 +56,6 @@ void ReportFinding(vtFinding finding) {
 }
 
 void NoteLine(const vtText& reader, std::string code, vtSeverity severity, std::string text) {
-  if (FindingsWanted()) ReportFinding({reader.FileName(), reader.LineNumber, std::move(code), severity, std::move(text)});
+  if (FindingsWanted())
+    ReportFinding({reader.FileName(), reader.LineNumber, std::move(code), severity, std::move(text)});
 }

@@ -83,7 +83,7 @@ class vtFindingPlace {
 
 bool FindingsWanted();
 bool FindingsPrinted();  // the installed sink Prints()
-bool InFindingPlace();  // this thread has a vtFindingPlace
+bool InFindingPlace();   // this thread has a vtFindingPlace
 // To the installed sink, if any; an empty File takes the thread's place.
 void ReportFinding(vtFinding finding);
 void ReportFileRead(const std::string& file);  // to the installed sink, if any

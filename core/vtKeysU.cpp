@@ -5,9 +5,12 @@
 namespace {
 
 constexpr vtKeyTable kTables[] = {
-    MakeKeyTable("demo script", "vds", vtScriptKeys::kAll),  MakeKeyTable("layers", "vtl", vtLayerKeys::kAll),
-    MakeKeyTable("transformation", "vtt", vtTransKeys::kAll), MakeKeyTable("sky", "vtk", vtSkyKeys::kAll),
-    MakeKeyTable("mesh", "vto", vtMeshKeys::kAll),            MakeKeyTable("tunnel", "vts", vtTunnelKeys::kAll),
+    MakeKeyTable("demo script", "vds", vtScriptKeys::kAll),
+    MakeKeyTable("layers", "vtl", vtLayerKeys::kAll),
+    MakeKeyTable("transformation", "vtt", vtTransKeys::kAll),
+    MakeKeyTable("sky", "vtk", vtSkyKeys::kAll),
+    MakeKeyTable("mesh", "vto", vtMeshKeys::kAll),
+    MakeKeyTable("tunnel", "vts", vtTunnelKeys::kAll),
     MakeKeyTable("ASE scene", "ase", vtSceneKeys::kAll),
 };
 

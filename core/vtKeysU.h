@@ -22,7 +22,7 @@ enum class vtValueKind {
 };
 
 struct vtKey {
-  std::string_view Name;   // as written in a line; a block opener ends in " {"
+  std::string_view Name;  // as written in a line; a block opener ends in " {"
   vtValueKind Kind;
   std::string_view Block;  // the opener of the block it stands in; empty: outside any block
   bool SpacingMatters;     // blanks after the value change what is read
@@ -69,9 +69,9 @@ inline constexpr vtKey ItemFile{"VT_RENDER_ITEMS_FILE", vtValueKind::Quoted, Cha
 inline constexpr vtKey Lines{"VT_RENDER_LINES {", vtValueKind::Block, Channel.Name, false};
 inline constexpr vtKey Line{"VT_RENDER_TIMES_BEGIN_END", vtValueKind::Words, Lines.Name, false};
 
-inline constexpr vtKey kAll[] = {Logger,     DemoName,   WindowWidth, WindowHeight, WindowBits, FullScreen,
-                                 DebugMode,  Music,      MusicTimer,  Cursor,       SpaceStop,  StreamMode,
-                                 EndTime,    Channel,    ItemType,    ItemFile,     Lines,      Line};
+inline constexpr vtKey kAll[] = {Logger,    DemoName, WindowWidth, WindowHeight, WindowBits, FullScreen,
+                                 DebugMode, Music,    MusicTimer,  Cursor,       SpaceStop,  StreamMode,
+                                 EndTime,   Channel,  ItemType,    ItemFile,     Lines,      Line};
 }  // namespace vtScriptKeys
 
 // Layer files (.vtl).
@@ -179,13 +179,12 @@ inline constexpr vtKey Normals{"*MESH_NORMALS", vtValueKind::Block, Mesh.Name, f
 inline constexpr vtKey VertexNormal{"*MESH_VERTEXNORMAL", vtValueKind::Words, Normals.Name, true};
 inline constexpr vtKey Count{"*MESH_NUM", vtValueKind::Integer, Mesh.Name, false};  // *MESH_NUMVERTEX and the like
 
-inline constexpr vtKey kAll[] = {Header,       Comment,      Scene,        MaterialList, MaterialCount, Material,
-                                 MaterialName, Ambient,      Diffuse,      Specular,     Shine,         ShineStrength,
-                                 Transparency, DiffuseMap,   ReflectMap,   Bitmap,       BitmapFilter,  OffsetU,
-                                 OffsetV,      TilingU,      TilingV,      Object,       Node,          NodeName,
-                                 MaterialRef,  Mesh,         VertexList,   Vertex,       FaceList,      Face,
-                                 TexVertexList, TexVertex,   TexFaceList,  TexFace,      Normals,       VertexNormal,
-                                 Count};
+inline constexpr vtKey kAll[] = {
+    Header,       Comment,  Scene,      MaterialList,  MaterialCount, Material,   MaterialName,  Ambient,
+    Diffuse,      Specular, Shine,      ShineStrength, Transparency,  DiffuseMap, ReflectMap,    Bitmap,
+    BitmapFilter, OffsetU,  OffsetV,    TilingU,       TilingV,       Object,     Node,          NodeName,
+    MaterialRef,  Mesh,     VertexList, Vertex,        FaceList,      Face,       TexVertexList, TexVertex,
+    TexFaceList,  TexFace,  Normals,    VertexNormal,  Count};
 }  // namespace vtSceneKeys
 
 // Every format, the script first.

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "core/vtFuncU.h"
-#include "core/vtLoadProfileU.h"
 #include "core/vtFindingsU.h"
+#include "core/vtFuncU.h"
 #include "core/vtKeysU.h"
+#include "core/vtLoadProfileU.h"
 #include "core/vtTextU.h"
 
 namespace {
@@ -70,8 +70,8 @@ bool vtMesh::BuildGeometry() {
 }
 
 void vtMesh::NoteRefusal(const std::string& problem) const {
-  ReportFinding({FileName, 0, "refused-object", vtSeverity::Warning,
-                 "object \"" + Name + "\" is not drawn: " + problem});
+  ReportFinding(
+      {FileName, 0, "refused-object", vtSeverity::Warning, "object \"" + Name + "\" is not drawn: " + problem});
 }
 
 std::string vtMesh::RefusalText(const std::string& problem) const {

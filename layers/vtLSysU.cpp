@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/vtFuncU.h"
-#include "core/vtLogU.h"
 #include "core/vtFindingsU.h"
+#include "core/vtFuncU.h"
 #include "core/vtKeysU.h"
+#include "core/vtLogU.h"
 #include "core/vtTextU.h"
 #include "platform/Files.h"
 
@@ -166,8 +166,10 @@ void vtLayerSystem::ReadLayer(vtText& reader) {
         layer.Map->Texture->Load(FileName);
       }
     }
-    if (reader.Contains(vtLayerKeys::SourceFactor.Name)) layer.BlendSFactor = reader.ReadInt(vtLayerKeys::SourceFactor.Cut());
-    if (reader.Contains(vtLayerKeys::DestFactor.Name)) layer.BlendDFactor = reader.ReadInt(vtLayerKeys::DestFactor.Cut());
+    if (reader.Contains(vtLayerKeys::SourceFactor.Name))
+      layer.BlendSFactor = reader.ReadInt(vtLayerKeys::SourceFactor.Cut());
+    if (reader.Contains(vtLayerKeys::DestFactor.Name))
+      layer.BlendDFactor = reader.ReadInt(vtLayerKeys::DestFactor.Cut());
     if (reader.Contains(vtLayerKeys::Keys.Name)) ReadKeys(reader, layer);
   }
 }

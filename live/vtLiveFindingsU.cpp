@@ -37,7 +37,8 @@ std::string FindingLine(const vtFinding& finding, const std::string& workDir) {
 }
 
 bool FindingHasItsBox(const vtFinding& finding) {
-  static constexpr std::string_view kBoxed[] = {"conversion", "read-error", "extension",      "picture",
-                                                "picture-too-large", "refused-object", "torus", "line-without-item"};
+  static constexpr std::string_view kBoxed[] = {"conversion", "read-error",        "extension",
+                                                "picture",    "picture-too-large", "refused-object",
+                                                "torus",      "line-without-item"};
   return std::find(std::begin(kBoxed), std::end(kBoxed), finding.Code) != std::end(kBoxed);
 }

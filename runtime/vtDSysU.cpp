@@ -1,13 +1,12 @@
 #include "runtime/vtDSysU.h"
-#include "runtime/vtLoadBarU.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "core/vtDemoPathU.h"
-#include "core/vtKeysU.h"
 #include "core/vtFindingsU.h"
+#include "core/vtKeysU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
@@ -16,6 +15,7 @@
 #include "platform/Files.h"
 #include "platform/Present.h"
 #include "runtime/vtFontU.h"
+#include "runtime/vtLoadBarU.h"
 
 std::unique_ptr<vtDemoSystem> DemoSystem;
 
@@ -178,7 +178,8 @@ void vtDemoSystem::ReadTopLevelLine() {
   }
   if (r.Contains(vtScriptKeys::Cursor.Name)) CursorMode = true;
   if (r.Contains(vtScriptKeys::SpaceStop.Name)) SpaceStop = true;
-  if (r.Contains(vtScriptKeys::StreamMode.Name) && GlobalFunc) GlobalFunc->StreamMode = GlobalFunc->TypeFromName(r.ReadQuoted());
+  if (r.Contains(vtScriptKeys::StreamMode.Name) && GlobalFunc)
+    GlobalFunc->StreamMode = GlobalFunc->TypeFromName(r.ReadQuoted());
   if (r.Contains(vtScriptKeys::EndTime.Name)) DemoEndTime = static_cast<float>(r.ReadInt(vtScriptKeys::EndTime.Cut()));
   if (r.Contains(vtScriptKeys::Channel.Name)) ReadChannel();
 }

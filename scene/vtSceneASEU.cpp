@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <mutex>
-#include <cstring>
 #include <string>
 
-#include "core/vtFuncU.h"
 #include "core/vtFindingsU.h"
+#include "core/vtFuncU.h"
 #include "core/vtKeysU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
@@ -357,7 +357,8 @@ bool vtSceneASE::ReadMaterial() {
     if (Has(Keys::Ambient.Name)) ReadAmbient();
     if (Has(Keys::Diffuse.Name)) ReadDiffuse();
     if (Has(Keys::Specular.Name)) ReadSpecular();
-    if (Has(Keys::Shine.Name) && !Has(Keys::ShineStrength.Name)) m.Shininess = ShininessOf(Reader.ReadFloat(Keys::Shine.Cut()));
+    if (Has(Keys::Shine.Name) && !Has(Keys::ShineStrength.Name))
+      m.Shininess = ShininessOf(Reader.ReadFloat(Keys::Shine.Cut()));
     if (Has(Keys::Transparency.Name)) m.Transparency = Reader.ReadFloat(Keys::Transparency.Cut());
     if (Has(Keys::DiffuseMap.Name)) {
       m.DiffuseMap = std::make_unique<vtDiffuseMap>();
@@ -438,8 +439,10 @@ void vtSceneASE::ReadMesh() {
     if (!opening && !OpensMeshList() && SkippedBlock()) continue;
     if (Has(Keys::VertexList.Name)) readList(Keys::Vertex.Name, Keys::VertexList.Name, &vtSceneASE::ReadVertex);
     if (!atEnd_ && Has(Keys::FaceList.Name)) readList(Keys::Face.Name, Keys::FaceList.Name, &vtSceneASE::ReadFace);
-    if (!atEnd_ && Has(Keys::TexVertexList.Name)) readList(Keys::TexVertex.Name, Keys::TexVertexList.Name, &vtSceneASE::ReadTexVertex);
-    if (!atEnd_ && Has(Keys::TexFaceList.Name)) readList(Keys::TexFace.Name, Keys::TexFaceList.Name, &vtSceneASE::ReadTexFace);
+    if (!atEnd_ && Has(Keys::TexVertexList.Name))
+      readList(Keys::TexVertex.Name, Keys::TexVertexList.Name, &vtSceneASE::ReadTexVertex);
+    if (!atEnd_ && Has(Keys::TexFaceList.Name))
+      readList(Keys::TexFace.Name, Keys::TexFaceList.Name, &vtSceneASE::ReadTexFace);
     if (!atEnd_ && Has(Keys::Normals.Name)) readList(Keys::VertexNormal.Name, {}, &vtSceneASE::ReadVertexNormal);
     if (!atEnd_ && Has(Keys::Count.Name)) NoteAnnouncedCount();
     Advance();
