@@ -66,38 +66,50 @@ size_t DecimalLength(std::string_view text) {
 
 namespace {
 
-// Scans "digits[.digits]" from p: the digits' value (meaningful for up to 9
-// digits), their count and the count behind the point. Returns where the
-// scan stopped.
-const char* ScanDigits(const char* p, const char* end, std::uint32_t& digits, size_t& count, size_t& decimals) {
-  const char* const start = p;
-  digits = 0;
-  while (p < end && IsDigit(*p)) digits = digits * 10 + static_cast<std::uint32_t>(*p++ - '0');
-  count = static_cast<size_t>(p - start);
-  decimals = 0;
+unsigned DigitValue(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0'; }
+
+// Up to this many digits in all are converted by hand: their value and
+// every power of ten up to it are exact doubles.
+constexpr size_t kShortDigits = 15;
+
+// Whether a double lies halfway between two floats (normal ones): rounding
+// it to float then may differ from rounding the exact value it came from.
+bool OnFloatMidpoint(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  constexpr std::uint64_t kBelowFloat = (std::uint64_t{1} << 29) - 1;  // the mantissa bits a float drops
+  return (bits & kBelowFloat) == (std::uint64_t{1} << 28);
+}
+
+// A sign and "digits[.digits]" of at most kShortDigits digits, from p on.
+// p := where the scan stopped; false when the digits there make no such
+// number (the caller checks what follows). One double division rounds
+// correctly; rounding that to float rounds the exact quotient the same
+// way unless the double lies on a midpoint between two floats, which is
+// left to the library.
+bool ScanShortDecimal(const char*& at, const char* end, float& value) {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = at;  // locals, not the caller's pointer: the loops stay in registers
+  bool negative = false;
+  if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  const char* const first = p;
+  std::uint64_t digits = 0;
+  unsigned d;
+  while (p < end && (d = DigitValue(*p)) < 10) digits = digits * 10 + d, ++p;
+  size_t count = static_cast<size_t>(p - first), decimals = 0;
   if (p < end && *p == '.') {
     const char* const fraction = ++p;
-    while (p < end && IsDigit(*p)) digits = digits * 10 + static_cast<std::uint32_t>(*p++ - '0');
+    while (p < end && (d = DigitValue(*p)) < 10) digits = digits * 10 + d, ++p;
     decimals = static_cast<size_t>(p - fraction);
     count += decimals;
   }
-  return p;
-}
-
-// A sign and "digits[.digits]" of at most 7 digits, from p on: both the
-// digits and the power of ten are exact floats, so one division rounds
-// correctly, like from_chars. p := where the scan stopped; false when the
-// digits there make no such number (the caller checks what follows).
-bool ScanShortDecimal(const char*& p, const char* end, float& value) {
-  static constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
-  const bool negative = p < end && *p == '-';
-  if (p < end && (*p == '-' || *p == '+')) ++p;
-  std::uint32_t digits;
-  size_t count, decimals;
-  p = ScanDigits(p, end, digits, count, decimals);
-  if (count == 0 || count > 7) return false;
-  const float unsigned_ = static_cast<float>(digits) / kPowersOfTen[decimals];
-  value = negative ? -unsigned_ : unsigned_;
+  at = p;
+  if (count == 0 || count > kShortDigits) return false;
+  const double quotient = static_cast<double>(static_cast<std::int64_t>(digits)) / kPowersOfTen[decimals];
+  if (OnFloatMidpoint(quotient)) return false;
+  const float rounded = static_cast<float>(quotient);
+  value = negative ? -rounded : rounded;
   return true;
 }
 
@@ -172,8 +184,10 @@ std::int32_t vtText::WordAsInt(std::string_view text, size_t& length) const {
   const bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+')) ++p;
   const char* const first = p;
+  const char* const last = end - first > 9 ? first + 9 : end;
   std::int32_t value = 0;
-  while (p < end && IsDigit(*p) && p - first < 9) value = value * 10 + (*p++ - '0');
+  unsigned d;
+  while (p < last && (d = DigitValue(*p)) < 10) value = value * 10 + static_cast<std::int32_t>(d), ++p;
   if (p > first && (p == end || *p == ' ')) {  // nine digits at most: no overflow
     length = static_cast<size_t>(p - begin);
     return negative ? -value : value;

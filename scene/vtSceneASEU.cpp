@@ -76,8 +76,8 @@ class LineCut {
   }
   // Deletes through the last ch; nothing without one.
   void SkipThroughLast(char ch) {
-    const size_t p = rest_.rfind(ch);
-    if (p != std::string_view::npos) Drop(p + 1);
+    const void* at = rest_.empty() ? nullptr : ::memrchr(rest_.data(), ch, rest_.size());  // rfind goes bytewise
+    if (at) Drop(static_cast<size_t>(static_cast<const char*>(at) - rest_.data()) + 1);
   }
 
  private:

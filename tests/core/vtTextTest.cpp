@@ -157,6 +157,29 @@ TEST(vtText, ShortDecimalsRoundExactly) {
   for (const char* bad : {".", "-.", "1..2", "1.2.", "+", "12a", "1 2"}) EXPECT_FALSE(ParseDecimal(bad, value)) << bad;
 }
 
+// Longer decimals (coordinates in the thousands with four decimals) take the
+// quick path too, up to 15 digits; halfway cases between floats included.
+TEST(vtText, LongerDecimalsRoundExactly) {
+  std::mt19937_64 random(29);
+  std::vector<std::string> numbers = {"16777217", "16777219", "33554435", "2512.3456", "-0.000000000000001",
+                                      "9999999999999.99", "0.1000000000000000", "1.000000059604645"};
+  for (size_t length : {8, 9, 11, 13, 15, 16}) {
+    for (int i = 0; i < 20000; ++i) {
+      std::string number;
+      for (size_t d = 0; d < length; ++d) number += static_cast<char>('0' + random() % 10);
+      number.insert(random() % (length + 1), ".");
+      if (random() % 2) number.insert(0, "-");
+      numbers.push_back(number);
+    }
+  }
+  for (const std::string& number : numbers) {
+    float parsed = 0;
+    ASSERT_TRUE(ParseDecimal(number, parsed)) << number;
+    const float reference = std::strtof(number.c_str(), nullptr);
+    ASSERT_EQ(std::memcmp(&parsed, &reference, sizeof parsed), 0) << number << " " << parsed << " " << reference;
+  }
+}
+
 // Contains is a substring test, whatever the key's length or position.
 TEST(vtText, ContainsAgreesWithASubstringSearch) {
   std::mt19937 random(11);
