@@ -3,9 +3,6 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
-#include <stb/stb_image_write.h>
-
-#include <cstring>
 
 namespace platform {
 
@@ -75,17 +72,6 @@ std::vector<std::uint8_t> OffscreenGL::ReadPixels() const {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
   return pixels;
-}
-
-bool OffscreenGL::WritePng(const std::string& path) const {
-  std::vector<std::uint8_t> pixels = ReadPixels();
-  const size_t row = static_cast<size_t>(width_) * 4;
-  std::vector<std::uint8_t> flipped(pixels.size());
-  for (int y = 0; y < height_; ++y)
-    std::memcpy(&flipped[y * row], &pixels[(height_ - 1 - y) * row], row);
-  // Opaque output: the alpha channel of the frame buffer is not part of the picture.
-  for (size_t i = 3; i < flipped.size(); i += 4) flipped[i] = 255;
-  return stbi_write_png(path.c_str(), width_, height_, 4, flipped.data(), static_cast<int>(row)) != 0;
 }
 
 bool OffscreenGL::Fail(const std::string& what) {

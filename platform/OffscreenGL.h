@@ -27,8 +27,6 @@ class OffscreenGL {
   void Finish();
   // Rows bottom-up as OpenGL returns them, 4 bytes (RGBA) per pixel.
   std::vector<std::uint8_t> ReadPixels() const;
-  // Writes the picture top-down as a PNG; true on success.
-  bool WritePng(const std::string& path) const;
 
  private:
   bool Fail(const std::string& what);

@@ -74,7 +74,7 @@ namespace {
 void LoadStartupProjection() {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, 4.0 / 3.0, 1.0, 10000.0);
+  gluPerspective(45.0, kStartupAspect, 1.0, 10000.0);
 }
 
 }  // namespace

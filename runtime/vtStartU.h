@@ -19,6 +19,9 @@ void CreateProgramObjects();
 // thread: the working directory is the whole process's.
 bool EnterDemoFolder(const std::string& dir, const std::string& scriptPath, std::string& error);
 
+// The aspect of the start-up projection: every demo is drawn for 4:3.
+constexpr double kStartupAspect = 4.0 / 3.0;
+
 // The viewport follows the client size (a height of 0 counts as 1); the
 // projection stays the start-up one, so a resized window still shows the
 // picture the demo was made for. The model-view matrix is reset.

@@ -15,6 +15,8 @@ PACKAGES=(
   libassimp-dev valgrind python3
   libfast-float-dev libmicrohttpd-dev libcpp-httplib-dev nlohmann-json3-dev
   chromium chromium-driver python3-selenium
+  libpng-dev libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+  ffmpeg  # ffprobe and ffmpeg check the videos in the tests
 )
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update

@@ -5,21 +5,27 @@
 #include <sstream>
 
 const char* const kRenderUsage =
-    "usage: vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --at MS[,MS...] [DEMO]\n"
-    "       vortane-render [--script PATH] [--out DIR] [--size WxH] [--timeline] --fps N [--from MS] [--to MS]\n"
-    "                      [--audio FILE.wav] [DEMO]\n"
+    "usage: vortane-render [--script PATH] [--out DIR] [--size WxH] [--supersample K] [--timeline]\n"
+    "                      --at MS[,MS...] [DEMO]\n"
+    "       vortane-render [--script PATH] [--out DIR] [--size WxH] [--supersample K] [--timeline]\n"
+    "                      --fps N [--from MS] [--to MS] [--audio FILE.wav] [--force] [DEMO]\n"
     "\n"
     "Renders the frames the player shows at the given demo times, offscreen, from\n"
     "the demo folder DEMO (default: the working directory) as the player does.\n"
     "--script is relative to DEMO; --out and --audio to the working directory.\n"
     "  --script PATH  demo script (default data\\tunnel_test.vds)\n"
     "  --out DIR      folder for the pictures (default: the current folder)\n"
-    "  --size WxH     picture size (default: the script's window size)\n"
+    "  --size WxH     picture size (default: the script's window size); the demo\n"
+    "                 keeps its 4:3 aspect, centred between black bars\n"
+    "  --supersample K  draw each frame at K times the size (1 to 4) and scale\n"
+    "                 it down, for smooth edges (default 1)\n"
     "  --timeline     draw the timeline chart, as the I key does\n"
     "  --at MS,...    write DIR/at_<MS>.png for each time, rendered in this order\n"
-    "  --fps N        write DIR/frame_000000.png, ... at N frames per second\n"
+    "  --fps N        write DIR/frame_000000.png, ... at N frames per second;\n"
+    "                 refused when DIR already holds frame_*.png files\n"
+    "  --force        with --fps: remove earlier frame_*.png files from DIR first\n"
     "  --from MS      first time of --fps (default 0)\n"
-    "  --to MS        last time of --fps (default: the script's end time)\n"
+    "  --to MS        last time of --fps (default and at most: the script's end time)\n"
     "  --audio FILE   with --fps: write the music of exactly the captured span\n"
     "                 as a 16-bit WAV file (silence when the demo has no music)\n"
     "  --help         this text\n";
@@ -34,12 +40,14 @@ bool ParseLong(const std::string& text, long& value) {
   return errno == 0 && *end == '\0';
 }
 
+bool ParseTime(const std::string& text, long& ms) { return ParseLong(text, ms) && ms >= 0; }
+
 bool ParseTimes(const std::string& text, std::vector<long>& times) {
   std::stringstream in(text);
   std::string item;
   while (std::getline(in, item, ',')) {
     long ms = 0;
-    if (!ParseLong(item, ms)) return false;
+    if (!ParseTime(item, ms)) return false;
     times.push_back(ms);
   }
   return !times.empty() && text.back() != ',';
@@ -64,8 +72,8 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
       options.Help = true;
       return true;
     }
-    if (arg == "--timeline") {
-      options.Timeline = true;
+    if (arg == "--timeline" || arg == "--force") {
+      (arg == "--force" ? options.Force : options.Timeline) = true;
       continue;
     }
     if (!arg.empty() && arg[0] != '-') {
@@ -86,17 +94,20 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     } else if (arg == "--size") {
       if (!ParseSize(value, options.Width, options.Height)) return error = "bad --size " + value, false;
     } else if (arg == "--at") {
-      if (!ParseTimes(value, options.At)) return error = "bad --at " + value + " (whole milliseconds)", false;
+      if (!ParseTimes(value, options.At)) return error = "bad --at " + value + " (whole milliseconds from 0)", false;
     } else if (arg == "--fps") {
       if (!ParseLong(value, number) || number < 1 || number > 1000) return error = "bad --fps " + value, false;
       options.Fps = static_cast<int>(number);
     } else if (arg == "--from") {
-      if (!ParseLong(value, number)) return error = "bad --from " + value, false;
+      if (!ParseTime(value, number)) return error = "bad --from " + value + " (whole milliseconds from 0)", false;
       options.From = static_cast<double>(number);
     } else if (arg == "--to") {
       if (!ParseLong(value, number)) return error = "bad --to " + value, false;
       options.To = static_cast<double>(number);
       options.HasTo = true;
+    } else if (arg == "--supersample") {
+      if (!ParseLong(value, number) || number < 1 || number > 4) return error = "bad --supersample " + value + " (1 to 4)", false;
+      options.Supersample = static_cast<int>(number);
     } else if (arg == "--audio") {
       options.AudioFile = value;
     } else {
@@ -110,6 +121,10 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
   }
   if (!options.AudioFile.empty() && options.Fps == 0) {
     error = "--audio needs --fps";
+    return false;
+  }
+  if (options.Force && options.Fps == 0) {
+    error = "--force needs --fps";
     return false;
   }
   return true;

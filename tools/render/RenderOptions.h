@@ -21,6 +21,10 @@ struct RenderOptions {
   bool HasTo = false;
   // With --fps: also write the music of exactly the captured span here.
   std::string AudioFile;
+  // Each frame drawn at this many times the size, then scaled down (1..4).
+  int Supersample = 1;
+  // Existing output (earlier frame_*.png files) is replaced, not refused.
+  bool Force = false;
 };
 
 // Parses the arguments; false with a message in error when they are wrong.

@@ -1,9 +1,14 @@
-// vortane-render: writes the frames the player shows at chosen demo times
-// as PNG pictures, drawn offscreen with the player's own demo system.
+// vortane-render: draws the frames the player shows at chosen demo times,
+// offscreen with the player's own demo system, and hands them to a sink
+// (PNG pictures of single times, or a PNG sequence at a frame rate).
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,14 +17,28 @@
 #include "runtime/vtDSysU.h"
 #include "runtime/vtStartU.h"
 #include "tools/render/AudioCapture.h"
+#include "tools/render/FrameSink.h"
+#include "tools/render/Framing.h"
+#include "tools/render/Progress.h"
 #include "tools/render/RenderOptions.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-struct Frame {
-  float Time;  // ms of demo time
-  std::string File;
-};
+// Set by SIGINT or SIGTERM: the render stops after the frame being drawn
+// and finishes its output.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void OnStopSignal(int signal) { gStopSignal = signal; }
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 // Message boxes would wait for a user: print them instead.
 void MessagesToStderr() {
@@ -32,26 +51,113 @@ void MessagesToStderr() {
   });
 }
 
-std::vector<Frame> FramesToRender(const RenderOptions& options, float endTime) {
-  std::vector<Frame> frames;
-  const std::string dir = options.OutDir + "/";
-  for (long ms : options.At) frames.push_back({static_cast<float>(ms), dir + "at_" + std::to_string(ms) + ".png"});
-  if (options.Fps > 0) {
-    const double to = options.HasTo ? options.To : endTime;
-    for (long i = 0;; ++i) {
-      const double t = options.From + static_cast<double>(i) * 1000.0 / options.Fps;
-      if (t > to + 1e-6) break;
-      char name[32];
-      std::snprintf(name, sizeof name, "frame_%06ld.png", i);
-      frames.push_back({static_cast<float>(t), dir + name});
-    }
-  }
-  return frames;
-}
-
 int Fail(const std::string& message) {
   std::cerr << "vortane-render: " << message << std::endl;
   return 1;
+}
+
+int Refuse(const std::string& message) {
+  std::cerr << "vortane-render: " << message << std::endl;
+  return 2;
+}
+
+// The demo times of the frames: the --at times, or from --from to --to
+// (both included) at --fps.
+std::vector<float> FrameTimes(const RenderOptions& options, double to) {
+  std::vector<float> times;
+  for (long ms : options.At) times.push_back(static_cast<float>(ms));
+  for (long i = 0; options.Fps > 0; ++i) {
+    const double t = options.From + static_cast<double>(i) * 1000.0 / options.Fps;
+    if (t > to + 1e-6) break;
+    times.push_back(static_cast<float>(t));
+  }
+  return times;
+}
+
+std::vector<std::string> PngNames(const RenderOptions& options, size_t count) {
+  std::vector<std::string> names;
+  const std::string dir = options.OutDir + "/";
+  for (long ms : options.At) names.push_back(dir + "at_" + std::to_string(ms) + ".png");
+  for (size_t i = 0; options.Fps > 0 && i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06zu.png", i);
+    names.push_back(dir + name);
+  }
+  return names;
+}
+
+// The frame_*.png files of an earlier sequence in dir.
+std::vector<fs::path> SequenceFiles(const std::string& dir) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("frame_", 0) == 0 && entry.path().extension() == ".png") files.push_back(entry.path());
+  }
+  return files;
+}
+
+// An earlier sequence would mix into the new one: refused before anything
+// is drawn, unless --force, which removes it once the demo has loaded.
+std::string OldSequenceRefusal(const RenderOptions& options) {
+  if (options.Fps == 0 || options.Force) return "";
+  const size_t count = SequenceFiles(options.OutDir).size();
+  if (count == 0) return "";
+  return options.OutDir + " already holds " + std::to_string(count) +
+         " frame_*.png files of an earlier run; remove them or give --force";
+}
+
+bool RemoveOldSequence(const std::string& dir, std::string& error) {
+  for (const fs::path& file : SequenceFiles(dir)) {
+    std::error_code ec;
+    if (!fs::remove(file, ec)) return error = "cannot remove " + file.string() + ": " + ec.message(), false;
+  }
+  return true;
+}
+
+// The last time of the sequence: --to, clamped once to the demo's end.
+double LastTime(const RenderOptions& options, float endTime) {
+  if (!options.HasTo) return endTime;
+  if (endTime >= 0 && options.To > endTime) {
+    std::cerr << "vortane-render: --to " << options.To << " is past the demo's end; the frames stop at " << endTime
+              << " ms" << std::endl;
+    return endTime;
+  }
+  return options.To;
+}
+
+// Draws each time, frames it and hands it to the sink. Returns how many
+// frames the sink took; stops early on a stop signal or a sink failure.
+long RenderFrames(vtDemoSystem& demo, platform::OffscreenGL& gl, const Framer& framer,
+                  const std::vector<float>& times, FrameSink& sink) {
+  Progress progress(static_cast<long>(times.size()), std::cerr, ::isatty(STDERR_FILENO) == 1);
+  const bool showProgress = times.size() > 1;
+  long done = 0;
+  for (float time : times) {
+    if (gStopSignal) break;
+    demo.SetManualTime(time);
+    if (!demo.DrawFrame())
+      std::cerr << "vortane-render: " << time << " ms is past the demo's end; the picture is the last one drawn"
+                << std::endl;
+    gl.Finish();
+    if (!sink.Take(framer.Compose(gl.ReadPixels()))) break;
+    ++done;
+    if (showProgress) progress.Update(done);
+  }
+  if (showProgress) progress.Finish(done);
+  return done;
+}
+
+int WriteAudio(const vtDemoSystem& demo, const RenderOptions& options, long frames) {
+  const std::string music = demo.Music->Loaded ? demo.Music->FileName : std::string();
+  if (music.empty() && !demo.Music->Failure.empty())
+    std::cerr << "vortane-render: the script names music " << demo.Music->Named
+              << " but it cannot be played: " << demo.Music->Failure << std::endl;
+  else if (music.empty())
+    std::cerr << "vortane-render: the demo has no music; the sound track is silence" << std::endl;
+  std::string error;
+  if (!WriteCapturedAudio(music, options.From, frames, options.Fps, options.AudioFile, error)) return Fail(error);
+  return 0;
 }
 
 }  // namespace
@@ -67,11 +173,13 @@ int main(int argc, char** argv) {
     std::cout << kRenderUsage;
     return 0;
   }
+  const std::string refusal = OldSequenceRefusal(options);
+  if (!refusal.empty()) return Refuse(refusal);
   // The demo's folder is the working directory, as for the player; the
   // output paths stay where the command was given.
   if (!options.DemoDir.empty()) {
-    options.OutDir = std::filesystem::absolute(options.OutDir).string();
-    if (!options.AudioFile.empty()) options.AudioFile = std::filesystem::absolute(options.AudioFile).string();
+    options.OutDir = fs::absolute(options.OutDir).string();
+    if (!options.AudioFile.empty()) options.AudioFile = fs::absolute(options.AudioFile).string();
     if (!EnterDemoFolder(options.DemoDir, options.Script, error)) return Fail(error);
   }
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);  // pictures only: never play the music aloud
@@ -85,35 +193,26 @@ int main(int argc, char** argv) {
   }
   const int width = options.Width > 0 ? options.Width : demo.Config->Width;
   const int height = options.Height > 0 ? options.Height : demo.Config->Height;
-  std::vector<Frame> frames = FramesToRender(options, demo.DemoEndTime);
-  if (frames.empty()) return Fail("no frames to render: the span is empty (give --to?)");
+  const std::vector<float> times = FrameTimes(options, LastTime(options, demo.DemoEndTime));
+  if (times.empty()) return Fail("no frames to render: the span is empty (give --to?)");
 
   std::error_code ec;
-  std::filesystem::create_directories(options.OutDir, ec);
-  platform::OffscreenGL gl(width, height);
+  fs::create_directories(options.OutDir, ec);
+  if (options.Fps > 0 && !RemoveOldSequence(options.OutDir, error)) return Fail(error);
+  const Framer framer(width, height, kStartupAspect, options.Supersample);
+  platform::OffscreenGL gl(framer.DrawWidth(), framer.DrawHeight());
   if (!gl.Ok()) return Fail("no offscreen OpenGL context: " + gl.Error());
-  ActivateGlState(width, height);
+  ActivateGlState(framer.DrawWidth(), framer.DrawHeight());
   demo.SetManualTime(0);
   demo.Init();
   demo.ShowTimeline = options.Timeline;
-  for (const Frame& frame : frames) {
-    demo.SetManualTime(frame.Time);
-    if (!demo.DrawFrame())
-      std::cerr << "vortane-render: " << frame.Time << " ms is past the demo's end; the picture is the last one drawn"
-                << std::endl;
-    gl.Finish();
-    if (!gl.WritePng(frame.File)) return Fail("cannot write " + frame.File);
-  }
+  CatchStopSignals();
+  PngSink sink(PngNames(options, times.size()));
+  const long done = RenderFrames(demo, gl, framer, times, sink);
+  if (done < static_cast<long>(times.size()) && !gStopSignal) return Fail(sink.Error());
+  if (!sink.Finish()) return Fail(sink.Error());
   if (!options.AudioFile.empty()) {
-    const std::string music = demo.Music->Loaded ? demo.Music->FileName : std::string();
-    if (music.empty() && !demo.Music->Failure.empty())
-      std::cerr << "vortane-render: the script names music " << demo.Music->Named
-                << " but it cannot be played: " << demo.Music->Failure << std::endl;
-    else if (music.empty())
-      std::cerr << "vortane-render: the demo has no music; the sound track is silence" << std::endl;
-    if (!WriteCapturedAudio(music, options.From, static_cast<long>(frames.size()), options.Fps, options.AudioFile,
-                            error))
-      return Fail(error);
+    if (const int status = WriteAudio(demo, options, done)) return status;
   }
-  return 0;
+  return gStopSignal ? 128 + gStopSignal : 0;
 }
