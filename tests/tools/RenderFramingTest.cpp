@@ -84,6 +84,12 @@ TEST(RenderOptions, WrongValuesAreRefusedByName) {
       {{"--at", "0", "--supersample", "5"}, "--supersample 5"},
       {{"--at", "0", "--supersample", "0"}, "--supersample 0"},
       {{"--at", "0", "--force"}, "--force needs --fps"},
+      {{"--video", "v.avi"}, "--video v.avi"},
+      {{"--video", "v.mp4", "--quality", "52"}, "--quality 52"},
+      {{"--fps", "10", "--quality", "20"}, "--quality needs --video"},
+      {{"--video", "v.mp4", "--size", "65x48"}, "must be even"},
+      {{"--video", "v.mp4", "--at", "0"}, "either --at or --video"},
+      {{"--video", "v.mp4", "--audio", "a.wav"}, "--audio is for --fps"},
   };
   for (const Case& c : cases) {
     std::string error;
@@ -92,6 +98,7 @@ TEST(RenderOptions, WrongValuesAreRefusedByName) {
   }
   std::string error;
   EXPECT_TRUE(Parse({"--fps", "30", "--from", "0", "--supersample", "4", "--force"}, error)) << error;
+  EXPECT_TRUE(Parse({"--video", "V.WebM", "--quality", "1", "--size", "64x48", "--force"}, error)) << error;
 }
 
 }  // namespace

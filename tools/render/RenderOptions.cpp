@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/VideoEncoder.h"
+
 const char* const kRenderUsage =
     "usage: vortane-render [--script PATH] [--out DIR] [--size WxH] [--supersample K] [--timeline]\n"
     "                      --at MS[,MS...] [DEMO]\n"
@@ -23,11 +25,17 @@ const char* const kRenderUsage =
     "  --at MS,...    write DIR/at_<MS>.png for each time, rendered in this order\n"
     "  --fps N        write DIR/frame_000000.png, ... at N frames per second;\n"
     "                 refused when DIR already holds frame_*.png files\n"
-    "  --force        with --fps: remove earlier frame_*.png files from DIR first\n"
+    "  --force        with --fps: remove earlier frame_*.png files from DIR first;\n"
+    "                 with --video: replace FILE\n"
     "  --from MS      first time of --fps (default 0)\n"
     "  --to MS        last time of --fps (default and at most: the script's end time)\n"
     "  --audio FILE   with --fps: write the music of exactly the captured span\n"
     "                 as a 16-bit WAV file (silence when the demo has no music)\n"
+    "  --video FILE   encode the frames (--fps, default 60) and the music of the\n"
+    "                 span into FILE: .mp4 is H.264 with AAC, .webm VP9 with Opus;\n"
+    "                 an existing FILE is refused unless --force\n"
+    "  --quality Q    with --video: constant quality from 1 (best) to 51\n"
+    "                 (default 18)\n"
     "  --help         this text\n";
 
 namespace {
@@ -60,6 +68,15 @@ bool ParseSize(const std::string& text, int& width, int& height) {
   if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
   width = static_cast<int>(w);
   height = static_cast<int>(h);
+  return true;
+}
+
+bool CheckVideoOptions(RenderOptions& options, std::string& error) {
+  if (!options.At.empty()) return error = "give either --at or --video", false;
+  if (!options.AudioFile.empty()) return error = "--audio is for --fps: the video holds the sound", false;
+  if (options.Width % 2 != 0 || options.Height % 2 != 0)
+    return error = "the video's --size must be even in both directions (the encoder needs it)", false;
+  if (options.Fps == 0) options.Fps = 60;
   return true;
 }
 
@@ -108,12 +125,25 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     } else if (arg == "--supersample") {
       if (!ParseLong(value, number) || number < 1 || number > 4) return error = "bad --supersample " + value + " (1 to 4)", false;
       options.Supersample = static_cast<int>(number);
+    } else if (arg == "--video") {
+      if (!platform::IsVideoFileName(value)) return error = "bad --video " + value + " (.mp4 or .webm)", false;
+      options.VideoFile = value;
+    } else if (arg == "--quality") {
+      if (!ParseLong(value, number) || number < 1 || number > 51)
+        return error = "bad --quality " + value + " (1 to 51)", false;
+      options.Quality = static_cast<int>(number);
+      options.HasQuality = true;
     } else if (arg == "--audio") {
       options.AudioFile = value;
     } else {
       error = "unknown argument " + arg;
       return false;
     }
+  }
+  if (!options.VideoFile.empty()) return CheckVideoOptions(options, error);
+  if (options.HasQuality) {
+    error = "--quality needs --video";
+    return false;
   }
   if (options.At.empty() == (options.Fps == 0)) {
     error = "give either --at or --fps";

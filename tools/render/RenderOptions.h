@@ -23,8 +23,14 @@ struct RenderOptions {
   std::string AudioFile;
   // Each frame drawn at this many times the size, then scaled down (1..4).
   int Supersample = 1;
-  // Existing output (earlier frame_*.png files) is replaced, not refused.
+  // Existing output (earlier frame_*.png files, the video file) is
+  // replaced, not refused.
   bool Force = false;
+  // An encoded video of the frames and the music instead of pictures
+  // (.mp4 or .webm); Fps defaults to 60.
+  std::string VideoFile;
+  int Quality = 18;  // constant quality, 1 (best) to 51
+  bool HasQuality = false;
 };
 
 // Parses the arguments; false with a message in error when they are wrong.

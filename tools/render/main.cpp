@@ -1,6 +1,7 @@
 // vortane-render: draws the frames the player shows at chosen demo times,
-// offscreen with the player's own demo system, and hands them to a sink
-// (PNG pictures of single times, or a PNG sequence at a frame rate).
+// offscreen with the player's own demo system, and hands them to a sink:
+// PNG pictures of single times, a PNG sequence at a frame rate, or an
+// encoded video with the demo's music.
 #include <unistd.h>
 
 #include <csignal>
@@ -21,6 +22,7 @@
 #include "tools/render/Framing.h"
 #include "tools/render/Progress.h"
 #include "tools/render/RenderOptions.h"
+#include "tools/render/VideoSink.h"
 
 namespace fs = std::filesystem;
 
@@ -148,16 +150,34 @@ long RenderFrames(vtDemoSystem& demo, platform::OffscreenGL& gl, const Framer& f
   return done;
 }
 
-int WriteAudio(const vtDemoSystem& demo, const RenderOptions& options, long frames) {
+// The demo's music file, or "" with the reason on stderr.
+std::string MusicFile(const vtDemoSystem& demo, const char* withoutMusic) {
   const std::string music = demo.Music->Loaded ? demo.Music->FileName : std::string();
   if (music.empty() && !demo.Music->Failure.empty())
     std::cerr << "vortane-render: the script names music " << demo.Music->Named
               << " but it cannot be played: " << demo.Music->Failure << std::endl;
   else if (music.empty())
-    std::cerr << "vortane-render: the demo has no music; the sound track is silence" << std::endl;
+    std::cerr << "vortane-render: the demo has no music; " << withoutMusic << std::endl;
+  return music;
+}
+
+int WriteAudio(const vtDemoSystem& demo, const RenderOptions& options, long frames) {
+  const std::string music = MusicFile(demo, "the sound track is silence");
   std::string error;
   if (!WriteCapturedAudio(music, options.From, frames, options.Fps, options.AudioFile, error)) return Fail(error);
   return 0;
+}
+
+std::unique_ptr<FrameSink> MakeSink(const vtDemoSystem& demo, const RenderOptions& options, int width, int height,
+                                    size_t frames) {
+  if (options.VideoFile.empty()) return std::make_unique<PngSink>(PngNames(options, frames));
+  platform::VideoSettings settings;
+  settings.Width = width;
+  settings.Height = height;
+  settings.Fps = options.Fps;
+  settings.Quality = options.Quality;
+  const std::string music = MusicFile(demo, "the video has no sound");
+  return std::make_unique<VideoSink>(options.VideoFile, settings, SpanSound::Open(music, options.From));
 }
 
 }  // namespace
@@ -175,11 +195,14 @@ int main(int argc, char** argv) {
   }
   const std::string refusal = OldSequenceRefusal(options);
   if (!refusal.empty()) return Refuse(refusal);
+  if (!options.VideoFile.empty() && !options.Force && fs::exists(options.VideoFile))
+    return Refuse(options.VideoFile + " exists; give --force to replace it");
   // The demo's folder is the working directory, as for the player; the
   // output paths stay where the command was given.
   if (!options.DemoDir.empty()) {
     options.OutDir = fs::absolute(options.OutDir).string();
     if (!options.AudioFile.empty()) options.AudioFile = fs::absolute(options.AudioFile).string();
+    if (!options.VideoFile.empty()) options.VideoFile = fs::absolute(options.VideoFile).string();
     if (!EnterDemoFolder(options.DemoDir, options.Script, error)) return Fail(error);
   }
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);  // pictures only: never play the music aloud
@@ -195,10 +218,14 @@ int main(int argc, char** argv) {
   const int height = options.Height > 0 ? options.Height : demo.Config->Height;
   const std::vector<float> times = FrameTimes(options, LastTime(options, demo.DemoEndTime));
   if (times.empty()) return Fail("no frames to render: the span is empty (give --to?)");
+  if (!options.VideoFile.empty() && (width % 2 != 0 || height % 2 != 0))
+    return Refuse("the script's window size is odd; a video needs an even --size");
 
-  std::error_code ec;
-  fs::create_directories(options.OutDir, ec);
-  if (options.Fps > 0 && !RemoveOldSequence(options.OutDir, error)) return Fail(error);
+  if (options.VideoFile.empty()) {
+    std::error_code ec;
+    fs::create_directories(options.OutDir, ec);
+    if (options.Fps > 0 && !RemoveOldSequence(options.OutDir, error)) return Fail(error);
+  }
   const Framer framer(width, height, kStartupAspect, options.Supersample);
   platform::OffscreenGL gl(framer.DrawWidth(), framer.DrawHeight());
   if (!gl.Ok()) return Fail("no offscreen OpenGL context: " + gl.Error());
@@ -207,10 +234,12 @@ int main(int argc, char** argv) {
   demo.Init();
   demo.ShowTimeline = options.Timeline;
   CatchStopSignals();
-  PngSink sink(PngNames(options, times.size()));
-  const long done = RenderFrames(demo, gl, framer, times, sink);
-  if (done < static_cast<long>(times.size()) && !gStopSignal) return Fail(sink.Error());
-  if (!sink.Finish()) return Fail(sink.Error());
+  std::unique_ptr<FrameSink> sink = MakeSink(demo, options, width, height, times.size());
+  if (!sink->Error().empty()) return Fail(sink->Error());
+  const long done = RenderFrames(demo, gl, framer, times, *sink);
+  if (done < static_cast<long>(times.size()) && !gStopSignal) return Fail(sink->Error());
+  // Stopped before the first frame: no output at all rather than an empty one.
+  if (done > 0 && !sink->Finish()) return Fail(sink->Error());
   if (!options.AudioFile.empty()) {
     if (const int status = WriteAudio(demo, options, done)) return status;
   }
