@@ -12,5 +12,7 @@ int RunTextureBench(int argc, char** argv);
 int RunTextBench(int argc, char** argv);
 int RunNumbersBench(int argc, char** argv);
 int RunLiveBench(int argc, char** argv);
+int RunVideoBench(int argc, char** argv);
+int RunVideoChild(int argc, char** argv);
 
 }  // namespace bench

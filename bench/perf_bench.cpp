@@ -7,6 +7,7 @@
 //   vortane-bench text --file F [--runs N]
 //   vortane-bench numbers --file F.ase [--runs N]
 //   vortane-bench live [--edits N] [--cycles N]
+//   vortane-bench video [--seconds S] [--png-runs N] [--out FILE.mp4]
 //   vortane-bench gl-info      the offscreen context's renderer and version
 //
 // Each prints its rows of the result table as "ROW" lines.
@@ -41,7 +42,9 @@ int main(int argc, char** argv) {
   if (what == "text") return bench::RunTextBench(count, rest);
   if (what == "numbers") return bench::RunNumbersBench(count, rest);
   if (what == "live") return bench::RunLiveBench(count, rest);
+  if (what == "video") return bench::RunVideoBench(count, rest);
+  if (what == "video-child") return bench::RunVideoChild(count, rest);
   if (what == "gl-info") return PrintGlInfo();
-  std::fprintf(stderr, "usage: %s frame|startup|clock|textures|text|numbers|live|gl-info [options]\n", argv[0]);
+  std::fprintf(stderr, "usage: %s frame|startup|clock|textures|text|numbers|live|video|gl-info [options]\n", argv[0]);
   return 2;
 }

@@ -51,8 +51,10 @@ printf 'VT_DEMO_ENDTIME 1000\n' > quiet/data/tunnel_test.vds
 [ "$(probe quiet.mp4 a stream=index)" = "" ] && [ "$(probe quiet.mp4 v stream=nb_frames)" = 11 ] || fail "quiet demo"
 
 # SIGTERM half-way: the frames so far, whole and playable, and nothing else.
-"$render" --video long.mp4 --fps 30 --size 64x48 "$demo" 2>/dev/null &
-for _ in $(seq 600); do [ "$(stat -c %s long.mp4.part 2>/dev/null || echo 0)" -gt 20000 ] && break; sleep 0.1; done
+# The first progress line comes once frames are being encoded.
+"$render" --video long.mp4 --fps 30 --size 64x48 "$demo" 2>long.err &
+for _ in $(seq 1200); do grep -q "frame [0-9]*/1801" long.err && break; sleep 0.1; done
+grep -q "frame [0-9]*/1801" long.err || fail "no progress: $(cat long.err)"
 kill -TERM $!
 status=0; wait $! || status=$?
 [ "$status" = 143 ] || fail "status $status after SIGTERM"

@@ -180,6 +180,62 @@ std::unique_ptr<FrameSink> MakeSink(const vtDemoSystem& demo, const RenderOption
   return std::make_unique<VideoSink>(options.VideoFile, settings, SpanSound::Open(music, options.From));
 }
 
+// Refusals that need no demo: earlier output that would be overwritten.
+std::string OutputRefusal(const RenderOptions& options) {
+  if (!options.VideoFile.empty() && !options.Force && fs::exists(options.VideoFile))
+    return options.VideoFile + " exists; give --force to replace it";
+  return OldSequenceRefusal(options);
+}
+
+// The demo's folder is the working directory, as for the player; the
+// output paths stay where the command was given.
+bool EnterDemo(RenderOptions& options, std::string& error) {
+  if (options.DemoDir.empty()) return true;
+  options.OutDir = fs::absolute(options.OutDir).string();
+  if (!options.AudioFile.empty()) options.AudioFile = fs::absolute(options.AudioFile).string();
+  if (!options.VideoFile.empty()) options.VideoFile = fs::absolute(options.VideoFile).string();
+  return EnterDemoFolder(options.DemoDir, options.Script, error);
+}
+
+bool LoadDemo(const RenderOptions& options, std::string& error) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);  // never play the music aloud
+  MessagesToStderr();
+  CreateProgramObjects();
+  DemoSystem = std::make_unique<vtDemoSystem>();
+  if (DemoSystem->LoadScript(options.Script)) return true;
+  error = (DemoSystem->ScriptError.empty() ? "cannot open the script " : "cannot read the script ") + options.Script;
+  return false;
+}
+
+// Draws the frames into the sink the options ask for; the exit status.
+int Render(vtDemoSystem& demo, const RenderOptions& options, int width, int height, const std::vector<float>& times) {
+  std::string error;
+  if (options.VideoFile.empty()) {
+    std::error_code ec;
+    fs::create_directories(options.OutDir, ec);
+    if (options.Fps > 0 && !RemoveOldSequence(options.OutDir, error)) return Fail(error);
+  }
+  const Framer framer(width, height, kStartupAspect, options.Supersample);
+  platform::OffscreenGL gl(framer.DrawWidth(), framer.DrawHeight());
+  if (!gl.Ok()) return Fail("no offscreen OpenGL context: " + gl.Error());
+  ActivateGlState(framer.DrawWidth(), framer.DrawHeight());
+  demo.SetManualTime(0);
+  demo.Init();
+  demo.Music->Stop();  // the sinks decode the music themselves; nothing plays
+  demo.ShowTimeline = options.Timeline;
+  CatchStopSignals();
+  std::unique_ptr<FrameSink> sink = MakeSink(demo, options, width, height, times.size());
+  if (!sink->Error().empty()) return Fail(sink->Error());
+  const long done = RenderFrames(demo, gl, framer, times, *sink);
+  if (done < static_cast<long>(times.size()) && !gStopSignal) return Fail(sink->Error());
+  // Stopped before the first frame: no output at all rather than an empty one.
+  if (done > 0 && !sink->Finish()) return Fail(sink->Error());
+  if (!options.AudioFile.empty()) {
+    if (const int status = WriteAudio(demo, options, done)) return status;
+  }
+  return gStopSignal ? 128 + gStopSignal : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,55 +249,15 @@ int main(int argc, char** argv) {
     std::cout << kRenderUsage;
     return 0;
   }
-  const std::string refusal = OldSequenceRefusal(options);
+  const std::string refusal = OutputRefusal(options);
   if (!refusal.empty()) return Refuse(refusal);
-  if (!options.VideoFile.empty() && !options.Force && fs::exists(options.VideoFile))
-    return Refuse(options.VideoFile + " exists; give --force to replace it");
-  // The demo's folder is the working directory, as for the player; the
-  // output paths stay where the command was given.
-  if (!options.DemoDir.empty()) {
-    options.OutDir = fs::absolute(options.OutDir).string();
-    if (!options.AudioFile.empty()) options.AudioFile = fs::absolute(options.AudioFile).string();
-    if (!options.VideoFile.empty()) options.VideoFile = fs::absolute(options.VideoFile).string();
-    if (!EnterDemoFolder(options.DemoDir, options.Script, error)) return Fail(error);
-  }
-  ::setenv("SDL_AUDIODRIVER", "dummy", 1);  // pictures only: never play the music aloud
-  MessagesToStderr();
-  CreateProgramObjects();
-  DemoSystem = std::make_unique<vtDemoSystem>();
+  if (!EnterDemo(options, error) || !LoadDemo(options, error)) return Fail(error);
   vtDemoSystem& demo = *DemoSystem;
-  if (!demo.LoadScript(options.Script)) {
-    if (!demo.ScriptError.empty()) return Fail("cannot read the script " + options.Script);
-    return Fail("cannot open the script " + options.Script);
-  }
   const int width = options.Width > 0 ? options.Width : demo.Config->Width;
   const int height = options.Height > 0 ? options.Height : demo.Config->Height;
-  const std::vector<float> times = FrameTimes(options, LastTime(options, demo.DemoEndTime));
-  if (times.empty()) return Fail("no frames to render: the span is empty (give --to?)");
   if (!options.VideoFile.empty() && (width % 2 != 0 || height % 2 != 0))
     return Refuse("the script's window size is odd; a video needs an even --size");
-
-  if (options.VideoFile.empty()) {
-    std::error_code ec;
-    fs::create_directories(options.OutDir, ec);
-    if (options.Fps > 0 && !RemoveOldSequence(options.OutDir, error)) return Fail(error);
-  }
-  const Framer framer(width, height, kStartupAspect, options.Supersample);
-  platform::OffscreenGL gl(framer.DrawWidth(), framer.DrawHeight());
-  if (!gl.Ok()) return Fail("no offscreen OpenGL context: " + gl.Error());
-  ActivateGlState(framer.DrawWidth(), framer.DrawHeight());
-  demo.SetManualTime(0);
-  demo.Init();
-  demo.ShowTimeline = options.Timeline;
-  CatchStopSignals();
-  std::unique_ptr<FrameSink> sink = MakeSink(demo, options, width, height, times.size());
-  if (!sink->Error().empty()) return Fail(sink->Error());
-  const long done = RenderFrames(demo, gl, framer, times, *sink);
-  if (done < static_cast<long>(times.size()) && !gStopSignal) return Fail(sink->Error());
-  // Stopped before the first frame: no output at all rather than an empty one.
-  if (done > 0 && !sink->Finish()) return Fail(sink->Error());
-  if (!options.AudioFile.empty()) {
-    if (const int status = WriteAudio(demo, options, done)) return status;
-  }
-  return gStopSignal ? 128 + gStopSignal : 0;
+  const std::vector<float> times = FrameTimes(options, LastTime(options, demo.DemoEndTime));
+  if (times.empty()) return Fail("no frames to render: the span is empty (give --to?)");
+  return Render(demo, options, width, height, times);
 }
