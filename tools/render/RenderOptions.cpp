@@ -123,7 +123,8 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
       options.To = static_cast<double>(number);
       options.HasTo = true;
     } else if (arg == "--supersample") {
-      if (!ParseLong(value, number) || number < 1 || number > 4) return error = "bad --supersample " + value + " (1 to 4)", false;
+      if (!ParseLong(value, number) || number < 1 || number > 4)
+        return error = "bad --supersample " + value + " (1 to 4)", false;
       options.Supersample = static_cast<int>(number);
     } else if (arg == "--video") {
       if (!platform::IsVideoFileName(value)) return error = "bad --video " + value + " (.mp4 or .webm)", false;
