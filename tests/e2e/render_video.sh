@@ -50,18 +50,20 @@ printf 'VT_DEMO_ENDTIME 1000\n' > quiet/data/tunnel_test.vds
 "$render" --video quiet.mp4 --fps 10 --size 64x48 quiet 2>/dev/null
 [ "$(probe quiet.mp4 a stream=index)" = "" ] && [ "$(probe quiet.mp4 v stream=nb_frames)" = 11 ] || fail "quiet demo"
 
-# SIGTERM half-way: the frames so far, whole and playable, and nothing else.
-# The first progress line comes once frames are being encoded.
-"$render" --video long.mp4 --fps 30 --size 64x48 "$demo" 2>long.err &
-for _ in $(seq 1200); do grep -q "frame [0-9]*/1801" long.err && break; sleep 0.1; done
-grep -q "frame [0-9]*/1801" long.err || fail "no progress: $(cat long.err)"
+# SIGTERM while encoding (60001 frames: it cannot end first): a whole,
+# playable file of the frames so far, or none if no frame was done yet.
+"$render" --video long.mp4 --fps 1000 --size 64x48 "$demo" 2>/dev/null &
+for _ in $(seq 1200); do [ -e long.mp4.part ] && break; sleep 0.1; done
+sleep 1
 kill -TERM $!
 status=0; wait $! || status=$?
 [ "$status" = 143 ] || fail "status $status after SIGTERM"
 [ ! -e long.mp4.part ] || fail "partial file left"
-frames=$(probe long.mp4 v stream=nb_frames)
-[ "$frames" -gt 0 ] && [ "$frames" -lt 1801 ] || fail "$frames frames after SIGTERM"
-[ -z "$(ffmpeg -v error -i long.mp4 -f null - 2>&1)" ] || fail "the interrupted file does not decode"
+if [ -e long.mp4 ]; then
+  frames=$(probe long.mp4 v stream=nb_frames)
+  [ "$frames" -gt 0 ] && [ "$frames" -lt 60001 ] || fail "$frames frames after SIGTERM"
+  [ -z "$(ffmpeg -v error -i long.mp4 -f null - 2>&1)" ] || fail "the interrupted file does not decode"
+fi
 
 # Refusals are wrong options (2); a file that cannot be written fails (1) and leaves nothing.
 [ "$(status_of "$render" --video v.mp4 "$demo")" = 2 ] && grep -q "give --force" err.txt || fail "existing file"
