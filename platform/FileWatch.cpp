@@ -47,14 +47,17 @@ bool FileWatch::Add(const std::string& enginePath) {
   if (name.empty()) return false;
   const int wd = ::inotify_add_watch(fd_, folderPath.c_str(), kEvents | IN_ONLYDIR);
   if (wd < 0) return false;
-  // One descriptor per folder (inode), however the folder was spelt.
-  auto folder = std::find_if(folders_.begin(), folders_.end(), [wd](const Folder& f) { return f.Descriptor == wd; });
-  if (folder == folders_.end()) {
-    folders_.push_back(Folder{wd, folderPath, {}});
-    folder = folders_.end() - 1;
-  }
-  folder->Files.push_back(File{name, enginePath});
+  FolderOf(wd, folderPath).Files.push_back(File{name, enginePath});
   return true;
+}
+
+// One descriptor per folder (inode), however the folder was spelt.
+FileWatch::Folder& FileWatch::FolderOf(int descriptor, const std::string& path) {
+  auto folder = std::find_if(folders_.begin(), folders_.end(),
+                             [descriptor](const Folder& f) { return f.Descriptor == descriptor; });
+  if (folder != folders_.end()) return *folder;
+  folders_.push_back(Folder{descriptor, path, {}});
+  return folders_.back();
 }
 
 void FileWatch::Set(const std::vector<std::string>& enginePaths) {
@@ -63,20 +66,26 @@ void FileWatch::Set(const std::vector<std::string>& enginePaths) {
     for (const File& file : folder.Files)
       if (std::find(enginePaths.begin(), enginePaths.end(), file.EnginePath) == enginePaths.end())
         dropped.push_back(file.EnginePath);
+  for (const Folder& folder : gone_)
+    for (const File& file : folder.Files)
+      if (std::find(enginePaths.begin(), enginePaths.end(), file.EnginePath) == enginePaths.end())
+        dropped.push_back(file.EnginePath);
   for (const std::string& path : dropped) Remove(path);
   for (const std::string& path : enginePaths) Add(path);
 }
 
 void FileWatch::Remove(const std::string& enginePath) {
-  for (auto folder = folders_.begin(); folder != folders_.end();) {
-    auto& files = folder->Files;
-    files.erase(std::remove_if(files.begin(), files.end(), [&](const File& f) { return f.EnginePath == enginePath; }),
-                files.end());
-    if (files.empty()) {
-      ::inotify_rm_watch(fd_, folder->Descriptor);
-      folder = folders_.erase(folder);
-    } else {
-      ++folder;
+  for (std::vector<Folder>* list : {&folders_, &gone_}) {
+    for (auto folder = list->begin(); folder != list->end();) {
+      auto& files = folder->Files;
+      files.erase(std::remove_if(files.begin(), files.end(), [&](const File& f) { return f.EnginePath == enginePath; }),
+                  files.end());
+      if (!files.empty()) {
+        ++folder;
+        continue;
+      }
+      if (folder->Descriptor >= 0) ::inotify_rm_watch(fd_, folder->Descriptor);
+      folder = list->erase(folder);
     }
   }
   pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
@@ -87,13 +96,15 @@ void FileWatch::Remove(const std::string& enginePath) {
 void FileWatch::Clear() {
   for (const Folder& folder : folders_) ::inotify_rm_watch(fd_, folder.Descriptor);
   folders_.clear();
+  gone_.clear();
   pending_.clear();
 }
 
 bool FileWatch::Watches(const std::string& enginePath) const {
-  for (const Folder& folder : folders_)
-    for (const File& file : folder.Files)
-      if (file.EnginePath == enginePath) return true;
+  for (const std::vector<Folder>* list : {&folders_, &gone_})
+    for (const Folder& folder : *list)
+      for (const File& file : folder.Files)
+        if (file.EnginePath == enginePath) return true;
   return false;
 }
 
@@ -105,6 +116,7 @@ void FileWatch::Poll(std::uint32_t nowMs, std::vector<std::string>& ready) {
   polled_ = true;
   lastPollMs_ = nowMs;
   ReadEvents(since);
+  if (!gone_.empty() && nowMs - lastRewatchMs_ >= kRewatchMs) Rewatch(nowMs);
   for (auto change = pending_.begin(); change != pending_.end();) {
     if (nowMs - change->LastMs >= kQuietMs) {
       ready.push_back(std::move(change->EnginePath));
@@ -126,14 +138,40 @@ void FileWatch::ReadEvents(std::uint32_t nowMs) {
       if (event->mask & IN_Q_OVERFLOW) {
         TouchAll(nowMs);  // events were lost: any file may have changed
       } else if (event->mask & IN_IGNORED) {
-        // The folder is gone (or unwatched): its files are watched no more.
-        folders_.erase(std::remove_if(folders_.begin(), folders_.end(),
-                                      [&](const Folder& f) { return f.Descriptor == event->wd; }),
-                       folders_.end());
+        FolderGone(event->wd);
       } else if (event->len > 0) {
         TouchFolder(event->wd, event->name, nowMs);
       }
     }
+  }
+}
+
+// The folder went away (a folder unwatched by Remove is no longer listed):
+// its files wait for its path to come back.
+void FileWatch::FolderGone(int descriptor) {
+  auto folder = std::find_if(folders_.begin(), folders_.end(),
+                             [descriptor](const Folder& f) { return f.Descriptor == descriptor; });
+  if (folder == folders_.end()) return;
+  folder->Descriptor = -1;
+  gone_.push_back(std::move(*folder));
+  folders_.erase(folder);
+}
+
+// Folders that came back are watched again; their files may all be new.
+void FileWatch::Rewatch(std::uint32_t nowMs) {
+  lastRewatchMs_ = nowMs;
+  for (auto folder = gone_.begin(); folder != gone_.end();) {
+    const int wd = ::inotify_add_watch(fd_, folder->Path.c_str(), kEvents | IN_ONLYDIR);
+    if (wd < 0) {
+      ++folder;
+      continue;
+    }
+    Folder& watched = FolderOf(wd, folder->Path);
+    for (File& file : folder->Files) {
+      Touch(file.EnginePath, nowMs);
+      watched.Files.push_back(std::move(file));
+    }
+    folder = gone_.erase(folder);
   }
 }
 

@@ -8,6 +8,10 @@
 // it has been quiet for kQuietMs, so a save made of several steps is one
 // change and a file still being written is not reported yet.
 //
+// A watched folder that goes away (deleted, or moved off and replaced)
+// keeps its files: every kRewatchMs Poll tries to watch its path again,
+// and once it can, each of its files counts as changed.
+//
 // Events are read when Poll runs, so a change counts from the previous
 // poll (it happened after that), but from at most kSlackMs before the poll
 // that reads it: the quiet time is kQuietMs - kSlackMs to kQuietMs.
@@ -26,6 +30,7 @@ class FileWatch {
  public:
   static constexpr std::uint32_t kQuietMs = 30;
   static constexpr std::uint32_t kSlackMs = 10;
+  static constexpr std::uint32_t kRewatchMs = 250;
 
   FileWatch();  // Ok() false, with Error(), when inotify is not available
   ~FileWatch();
@@ -41,7 +46,8 @@ class FileWatch {
   // Watches the file at enginePath (the file itself need not exist yet;
   // its name is matched ignoring letter case, as the file layer opens it).
   // False when its folder cannot be watched (missing, no permission, no
-  // inotify). Adding a path twice watches it once.
+  // inotify). Adding a path twice watches it once. A file whose folder has
+  // gone since it was added is still watched (see above).
   bool Add(const std::string& enginePath);
   void Remove(const std::string& enginePath);
   void Clear();
@@ -50,7 +56,8 @@ class FileWatch {
   // Takes every event the kernel has queued (nowMs: any millisecond clock)
   // and sets ready to the engine paths, as given to Add, of the files
   // changed and quiet since. Without events and pending files it costs one
-  // system call and allocates nothing.
+  // system call and allocates nothing (and while a folder is gone, one
+  // more every kRewatchMs).
   void Poll(std::uint32_t nowMs, std::vector<std::string>& ready);
   // True while a reported change waits for its quiet time.
   bool Pending() const { return !pending_.empty(); }
@@ -74,12 +81,17 @@ class FileWatch {
   void Touch(const std::string& enginePath, std::uint32_t nowMs);
   void TouchFolder(int descriptor, const char* name, std::uint32_t nowMs);
   void TouchAll(std::uint32_t nowMs);
+  void FolderGone(int descriptor);
+  void Rewatch(std::uint32_t nowMs);
+  Folder& FolderOf(int descriptor, const std::string& path);
 
   int fd_ = -1;
   bool polled_ = false;
   std::uint32_t lastPollMs_ = 0;
   std::string error_;
   std::vector<Folder> folders_;
+  std::vector<Folder> gone_;  // folders that went away, their paths tried again
+  std::uint32_t lastRewatchMs_ = 0;
   std::vector<Change> pending_;
 };
 

@@ -139,12 +139,22 @@ TEST_F(FileWatchTest, RemovedAndUnwatchableFilesAreNotReported) {
   EXPECT_FALSE(watch_.Watches(Engine("data/a.vtl")));
   PollAt(0);
   EXPECT_TRUE(PollAt(100).empty());
-  // A folder that goes away takes its watches with it.
+}
+
+// A folder deleted and made again is watched again: saves to it count.
+TEST_F(FileWatchTest, AFolderThatComesBackIsWatchedAgain) {
   ASSERT_TRUE(watch_.Add(Engine("data/a.vtl")));
   fs::remove_all(dir_.File("data"));
   PollAt(0);
-  PollAt(100);
-  EXPECT_FALSE(watch_.Watches(Engine("data/a.vtl")));
+  EXPECT_EQ(PollAt(100), std::vector<std::string>{Engine("data/a.vtl")});  // deleted
+  EXPECT_TRUE(watch_.Watches(Engine("data/a.vtl")));
+  fs::create_directories(dir_.File("data"));
+  dir_.Write("data/a.vtl", "back");
+  PollAt(1000);
+  EXPECT_EQ(PollAt(1000 + FileWatch::kQuietMs), std::vector<std::string>{Engine("data/a.vtl")});
+  dir_.Write("data/a.vtl", "saved");
+  PollAt(2000);
+  EXPECT_EQ(PollAt(2000 + FileWatch::kQuietMs), std::vector<std::string>{Engine("data/a.vtl")});
 }
 
 TEST_F(FileWatchTest, PollingWithoutChangesAllocatesNothing) {
