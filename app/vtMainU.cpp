@@ -161,9 +161,7 @@ int RunProgram(const vtPlayerOptions& options) {
     live->Start();
   }
   if (studio && StartStudio(*studio, options.Port)) {
-    live->Reloads().SetObserver([s = studio.get()](const vtReloadEvent& event) {
-      s->Reloaded(event.ItemIndex, StatusName(event.What), event.File);
-    });
+    live->Reloads().SetObserver([s = studio.get()](const vtReloadEvent& event) { s->Reloaded(event); });
     studio->SetReloads(&live->Reloads());
   } else if (studio) {
     live->Console().SetObserver(nullptr);
@@ -174,7 +172,9 @@ int RunProgram(const vtPlayerOptions& options) {
   platform::MarkEnding();  // the display may go away meanwhile (a session ending)
   if (studio) studio->SetReloads(nullptr);
   live.reset();  // its font lists go while the context is there (before the studio it tells)
-  CloseGlWindow();
   if (studio) studio->Stop();  // its streams end, its threads are joined, the port closes
+  // The demo's display lists and textures go while the context is there.
+  DemoSystem.reset();
+  CloseGlWindow();
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 namespace {
@@ -112,11 +113,22 @@ void vtLoadPipeline::WorkerLoop() {
       job = std::move(jobs_.front());
       jobs_.pop_front();
     }
-    job();
+    RunJob(job);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       --busyJobs_;
     }
     wakeMain_.notify_all();
+  }
+}
+
+// A job's exception must not end the program on a worker: it is raised
+// again on the main thread, from the task queue, where the loader that
+// started the job handles it as its file's failure.
+void vtLoadPipeline::RunJob(std::function<void()>& job) {
+  try {
+    job();
+  } catch (...) {
+    PostToMain([error = std::current_exception()] { std::rethrow_exception(error); });
   }
 }

@@ -14,7 +14,9 @@
 // Threads: everything here on the main thread, except RunOnWorker's job
 // (on a worker) and PostToMain (any thread). A job touches no Global
 // object and shows no box: it hands plain data to the main thread with
-// PostToMain. The destructor waits for every job; tasks still queued then
+// PostToMain. An exception that escapes a job is thrown again on the main
+// thread by the task runners (RunMainTasks and the rest); a task's own
+// exception leaves them the same way, the later tasks kept queued. The destructor waits for every job; tasks still queued then
 // are dropped (Finish runs them).
 #pragma once
 
@@ -68,6 +70,7 @@ class vtLoadPipeline {
 
  private:
   void WorkerLoop();
+  void RunJob(std::function<void()>& job);
 
   std::vector<std::thread> workers_;
   // mutex_ guards jobs_, tasks_, busyJobs_ and stopping_; wakeWorkers_ and

@@ -6,6 +6,7 @@
 
 #include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
+#include "core/vtWorkDirU.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 
@@ -29,7 +30,7 @@ vtLog::~vtLog() {
 }
 
 std::string vtLog::FilePath() const {
-  std::string workDir = GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory();
+  std::string workDir = WorkDir();
   return workDir + "\\data\\Vortane.log";
 }
 

@@ -301,6 +301,8 @@ bool vtText::Open(const std::string& fileName) {
   windowAt_ = kNoWindow;
   endOfData_ = false;
   fileSize_ = bytesRead_ = 0;
+  openBlocks_ = openBlockLine_ = 0;
+  lastLineCloses_ = endReported_ = false;
   if (Mode == vtRead) return OpenForReading(fileName);
   return OpenForWriting(fileName);
 }
@@ -375,6 +377,12 @@ void vtText::ReportProgress(double fraction) {
 }
 
 bool vtText::Eof() {
+  if (!DataEnded()) return false;
+  ReportEndInsideBlock();
+  return true;
+}
+
+bool vtText::DataEnded() {
   if (!file_ || openMode_ != vtRead) return true;
   if (pos_ == len_ && !Fill()) return true;
   if (buffer_[pos_] == kCtrlZ) {
@@ -383,6 +391,40 @@ bool vtText::Eof() {
     return true;
   }
   return false;
+}
+
+namespace {
+
+thread_local vtText::CutWatch* g_cutWatch = nullptr;
+
+}  // namespace
+
+vtText::CutWatch::CutWatch() : previous_(g_cutWatch) { g_cutWatch = this; }
+
+vtText::CutWatch::~CutWatch() { g_cutWatch = previous_; }
+
+// Only a file whose last line closes nothing counts as cut: some exporters
+// leave a block open in the middle and still write the file to its end.
+void vtText::ReportEndInsideBlock() {
+  if (openBlocks_ == 0 || lastLineCloses_ || endReported_) return;
+  endReported_ = true;
+  if (!g_cutWatch) return;
+  g_cutWatch->Reports.push_back("the file ends inside the block opened on line " + std::to_string(openBlockLine_) +
+                                " (is it cut short?)\rFile: " + fileName_ + "\rLINE: " + std::to_string(LineNumber));
+}
+
+// A line that opens a block without closing it goes one level deeper; one
+// that closes without opening comes back up ("{ }" on one line is neither).
+void vtText::CountBlocks() {
+  const vtLine::Marks* marks = Line.KnownMarks();
+  if (!marks) return;
+  if (Line.View().find_first_not_of(" ") != std::string_view::npos) lastLineCloses_ = marks->Closes;
+  if (marks->Opens == marks->Closes) return;
+  if (marks->Opens) {
+    if (openBlocks_++ == 0) openBlockLine_ = LineNumber;
+  } else if (openBlocks_ > 0) {
+    --openBlocks_;
+  }
 }
 
 namespace {
@@ -571,11 +613,12 @@ bool vtText::ReadLine() {
       if (Line.find("*/") != std::string::npos) InComment = false;
     }
     if (!InComment) break;
-    if (Eof()) {  // the file ends inside a comment block
+    if (DataEnded()) {  // the file ends inside a comment block
       Line.Clear();
       break;
     }
   }
+  CountBlocks();  // a comment's brace too: the readers' block loops see it
   return Line.empty() || Line[0] != '#';
 }
 

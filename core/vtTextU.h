@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum vtFileMode { vtWrite = 0, vtRead = 1, vtAppend = 2 };
 
@@ -163,7 +164,27 @@ class vtText {
 
   bool Open(const std::string& fileName);
   void Close();
+  // True at the end of the data. Reached inside an open block (a line
+  // with '{' not yet matched by one with '}') after a last line that closes
+  // nothing, the file was cut short: the CutWatch of this thread, if any,
+  // is told (once); the reader goes on as at any end.
   bool Eof();
+
+  // While one lives, the files cut short that readers on this thread reach
+  // the end of are reported to it (live reloading refuses them; without
+  // a watch what was read stays, as it always has). Nests.
+  class CutWatch {
+   public:
+    CutWatch();
+    ~CutWatch();
+    CutWatch(const CutWatch&) = delete;
+    CutWatch& operator=(const CutWatch&) = delete;
+    // Each: what happened, with "\rFile: " and "\rLINE: " as the readers' messages.
+    std::vector<std::string> Reports;
+
+   private:
+    CutWatch* previous_;
+  };
   bool ReadLine();  // false for a "#" comment line
 
   bool Contains(std::string_view s) const;
@@ -197,6 +218,9 @@ class vtText {
   size_t BufferSize() const { return bufferSize_; }
 
   const std::string& FileName() const { return fileName_; }
+  // The line of the outermost block open now (0: none); a checker may
+  // report it for a file that ends there.
+  std::int32_t OpenBlockLine() const { return openBlocks_ > 0 ? openBlockLine_ : 0; }
 
   // Loading progress: called after each block of a file is read, with the
   // share of the file read so far (0..1). One hook for the whole program.
@@ -223,6 +247,9 @@ class vtText {
   size_t ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& marks);
   bool Fill();
   size_t WordEnd() const;
+  bool DataEnded();  // Eof without the report
+  void CountBlocks();
+  void ReportEndInsideBlock();
 
   std::FILE* file_ = nullptr;
   std::string fileName_;
@@ -234,6 +261,10 @@ class vtText {
   size_t len_ = 0;
   bool endOfData_ = false;  // end of file or Ctrl-Z reached in the buffer
   bool lineHasSlash_ = false;  // the physical line just read holds a '/'
+  std::int32_t openBlocks_ = 0;     // blocks opened by the lines read and not closed
+  std::int32_t openBlockLine_ = 0;  // where the outermost of them opened
+  bool lastLineCloses_ = false;     // the last line with more than blanks holds '}'
+  bool endReported_ = false;        // Eof has reported the cut
   std::uint64_t fileSize_ = 0;
   std::uint64_t bytesRead_ = 0;
   std::function<void(double)> progressTo_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/vtFuncU.h"
+#include "core/vtWorkDirU.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -64,12 +65,7 @@ void vtConsole::Detach() {
 }
 
 std::string vtConsole::Format(const platform::MessageBoxCall& call) const {
-  std::string text = call.Text;
-  if (!workDir_.empty()) {
-    const std::string prefix = workDir_ + "\\";
-    for (size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at))
-      text.erase(at, prefix.size());
-  }
+  const std::string text = WithoutWorkDir(call.Text, workDir_);
   std::string line = call.Caption + ": ";
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];

@@ -8,6 +8,7 @@
 
 vtLiveSession::vtLiveSession(vtDemoSystem& demo, const std::string& scriptPath)
     : demo_(demo), reloads_(demo, scriptPath) {
+  demo_.HoldAtEnd = true;  // the author seeks, loops or quits
   if (GlobalFunc) console_.SetWorkDir(GlobalFunc->WorkDir);
   console_.Attach();
   platform::MapLargeBlocksApart();

@@ -22,7 +22,8 @@ class vtDemoSystem;
 
 class vtLiveSession {
  public:
-  // Attaches the console at once.
+  // Attaches the console at once; the demo holds its last frame at the
+  // end time instead of ending.
   vtLiveSession(vtDemoSystem& demo, const std::string& scriptPath);
   ~vtLiveSession();  // detaches the console, releases its font lists
   vtLiveSession(const vtLiveSession&) = delete;

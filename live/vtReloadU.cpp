@@ -3,11 +3,17 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include "core/vtDemoPathU.h"
+#include "core/vtFaultU.h"
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
+#include "core/vtScopeEndU.h"
+#include "core/vtTextU.h"
+#include "core/vtWorkDirU.h"
 #include "platform/AudioDecoder.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -35,9 +41,18 @@ void Warn(const std::string& text) {
   if (GlobalFunc) GlobalFunc->ShowWarning(text);
 }
 
-std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
-
 }  // namespace
+
+// A music file opened on a worker; the main thread takes the decoder once
+// Done is set (then the worker has ended, or is about to).
+struct vtReloadController::MusicOpening {
+  std::string Name;  // as the script names it
+  bool KeepOnFailure = false;
+  std::unique_ptr<platform::AudioDecoder> Decoder;
+  std::string WhyNot;
+  std::atomic<bool> Done{false};
+  std::thread Worker;
+};
 
 const char* StatusName(vtReloadEvent::Status status) {
   switch (status) {
@@ -52,7 +67,10 @@ const char* StatusName(vtReloadEvent::Status status) {
 vtReloadController::vtReloadController(vtDemoSystem& demo, std::string scriptPath)
     : demo_(demo), scriptPath_(std::move(scriptPath)) {}
 
-vtReloadController::~vtReloadController() = default;
+vtReloadController::~vtReloadController() {
+  if (musicOpening_) superseded_.push_back(std::move(musicOpening_));
+  for (auto& opening : superseded_) opening->Worker.join();
+}
 
 bool vtReloadController::Start() {
   if (!watch_.Ok()) {
@@ -84,19 +102,32 @@ std::vector<std::string> vtReloadController::WatchedFiles() const {
 void vtReloadController::SyncWatch() { watch_.Set(WatchedFiles()); }
 
 bool vtReloadController::Poll(std::uint32_t nowMs) {
+  const bool music = (musicOpening_ || !superseded_.empty()) && TakeOpenedMusic();
   watch_.Poll(nowMs, ready_);
   if (skip_ && !ready_.empty()) ready_.erase(std::remove_if(ready_.begin(), ready_.end(), skip_), ready_.end());
-  if (ready_.empty()) return false;
+  if (ready_.empty()) return music;
   // The script first: it may add or remove the items the other changes name.
   const std::vector<std::string> changed = std::move(ready_);
   ready_.clear();
   const bool script = std::any_of(changed.begin(), changed.end(), [&](const std::string& file) {
     return file == scriptPath_ || file == VersionFile();
   });
-  if (script) ReloadScript();
+  if (script) Guarded(scriptPath_, [this] { ReloadScript(); });
   for (const std::string& file : changed)
-    if (file != scriptPath_ && file != VersionFile()) FileChanged(file);
+    if (file != scriptPath_ && file != VersionFile()) Guarded(file, [&] { FileChanged(file); });
   return true;
+}
+
+// Whatever a reload raises (memory for a huge picture, say) is that file's
+// failure; the demo plays on with what it had.
+template <class Reload>
+void vtReloadController::Guarded(const std::string& file, Reload reload) {
+  try {
+    reload();
+  } catch (const std::exception& error) {
+    Fail(-1, file, "The file cannot be reloaded: " + std::string(error.what()) + "\rFile: " + file);
+    Deliver();
+  }
 }
 
 void vtReloadController::FileChanged(const std::string& enginePath) {
@@ -110,37 +141,58 @@ void vtReloadController::FileChanged(const std::string& enginePath) {
     if (demo_.Items[i]->FileName == enginePath) ReloadItem(i);
 }
 
-void vtReloadController::Notify(vtReloadEvent::Status status, int index, const std::string& file) {
+void vtReloadController::Notify(vtReloadEvent::Status status, int index, const std::string& file,
+                                const std::string& message) {
   ++reloads_;
-  if (observer_) observer_(vtReloadEvent{status, index, file});
+  if (observer_) pending_.push_back(vtReloadEvent{status, index, file, message});
+}
+
+void vtReloadController::Deliver() {
+  if (pending_.empty()) return;
+  const std::vector<vtReloadEvent> events = std::move(pending_);
+  pending_.clear();
+  for (const vtReloadEvent& event : events) observer_(event);
+}
+
+// Shows the message and reports the failure; always false.
+bool vtReloadController::Fail(int index, const std::string& file, const std::string& message) {
+  Warn(message);
+  Notify(vtReloadEvent::Status::Failed, index, file, message);
+  return false;
 }
 
 // Loads the item as Init did, leaving the GL state of the frames alone.
+// A file cut short (a save still being written, a full disk) fails the
+// load too, although what it held would read: the old item stays.
 bool vtReloadController::LoadFresh(vtRenderItem& item) {
+  vtText::CutWatch cuts;
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   GlobalFunc->Begin2D(kLoadWidth, kLoadHeight);
   demo_.LoadItem(item);
   GlobalFunc->End2D();
   glPopAttrib();
+  if (!item.LoadFailed && !cuts.Reports.empty()) {
+    item.LoadFailed = true;
+    item.LoadError = cuts.Reports.front();
+    Warn(item.LoadError);
+  }
   return !item.LoadFailed;
 }
 
 bool vtReloadController::ReloadItem(std::size_t index) {
+  const auto deliver = OnScopeEnd([this] { Deliver(); });
   if (index >= demo_.Items.size()) return false;
   std::unique_ptr<vtRenderItem>& slot = demo_.Items[index];
   const std::string file = slot->FileName;
   const int at = static_cast<int>(index);
   // A file that cannot be opened would load as an empty item.
-  if (!Readable(file)) {
-    Warn("The file cannot be read; the item keeps what it showed.\rFile: " + file);
-    Notify(vtReloadEvent::Status::Failed, at, file);
-    return false;
-  }
+  if (!Readable(file)) return Fail(at, file, "The file cannot be read; the item keeps what it showed.\rFile: " + file);
   std::unique_ptr<vtRenderItem> fresh = CreateRenderItem(slot->ItemType, file);
   if (!fresh || !LoadFresh(*fresh)) {
+    const std::string message = fresh ? fresh->LoadError : std::string();
     fresh.reset();
     ReleaseUnusedTextures();  // what the failed load made
-    Notify(vtReloadEvent::Status::Failed, at, file);
+    Notify(vtReloadEvent::Status::Failed, at, file, message);  // LoadItem has shown it
     return false;
   }
   fresh->Lines = std::move(slot->Lines);
@@ -183,13 +235,12 @@ std::vector<std::size_t> vtReloadController::ItemsNaming(const std::string& pict
 }
 
 bool vtReloadController::ReloadPicture(const std::string& enginePath) {
+  const auto deliver = OnScopeEnd([this] { Deliver(); });
   platform::Picture picture;
   const std::string named = DemoPath(enginePath);
-  if (!platform::DecodePicture(enginePath, platform::MaxTextureSize(), picture)) {
-    Warn("Cannot load the texture: " + named);
-    Notify(vtReloadEvent::Status::Failed, -1, enginePath);
-    return false;
-  }
+  vtFaultPoint("picture.decode");
+  if (!platform::DecodePicture(enginePath, platform::MaxTextureSize(), picture))
+    return Fail(-1, enginePath, "Cannot load the texture: " + named);
   glPushAttrib(GL_TEXTURE_BIT);
   bool uploaded = true;
   bool wasMissing = false;
@@ -199,11 +250,7 @@ bool vtReloadController::ReloadPicture(const std::string& enginePath) {
     uploaded = platform::UploadPicture(picture, resource->Id) && uploaded;
   }
   glPopAttrib();
-  if (!uploaded) {
-    Warn("Cannot load the texture: " + named);
-    Notify(vtReloadEvent::Status::Failed, -1, enginePath);
-    return false;
-  }
+  if (!uploaded) return Fail(-1, enginePath, "Cannot load the texture: " + named);
   Notify(vtReloadEvent::Status::Reloaded, -1, enginePath);
   // Items that had no texture for it bound name 0 (a sky compiled it into
   // its list): they load again and find the new name in the store.
@@ -215,13 +262,18 @@ bool vtReloadController::ReloadPicture(const std::string& enginePath) {
 // ---------------------------------------------------------------- script
 
 bool vtReloadController::ReloadScript() {
+  const auto deliver = OnScopeEnd([this] { Deliver(); });
   vtDemoSystem fresh;
   fresh.ApplyRequests = false;  // neither the log nor the music opens twice
-  if (!fresh.LoadScript(scriptPath_)) {
+  vtText::CutWatch cuts;
+  const bool read = fresh.LoadScript(scriptPath_);
+  if (read && !cuts.Reports.empty())
+    return Fail(-1, scriptPath_, cuts.Reports.front() + "\rThe demo plays on as it was.");
+  if (!read) {
     // A malformed script has shown its message; a missing one says so here.
     if (fresh.ScriptError.empty())
-      Warn("The demo script cannot be read; the demo plays on as it was.\rFile: " + scriptPath_);
-    Notify(vtReloadEvent::Status::Failed, -1, scriptPath_);
+      return Fail(-1, scriptPath_, "The demo script cannot be read; the demo plays on as it was.\rFile: " + scriptPath_);
+    Notify(vtReloadEvent::Status::Failed, -1, scriptPath_, fresh.ScriptError);
     return false;
   }
   const bool wasStarted = demo_.TimelineList != 0;
@@ -236,7 +288,7 @@ bool vtReloadController::ReloadScript() {
     const GLuint old = demo_.TimelineList;
     demo_.BuildTimelineList();  // its rows follow the new items and lines
     glDeleteLists(old, 1);
-    if (musicReplaced || demo_.ClockSource() != source) KeepClock(time);
+    if (musicReplaced || demo_.ClockSource() != source) KeepClock(time);  // the new music follows when open
   } else {
     FinishStart();
   }
@@ -265,8 +317,9 @@ void vtReloadController::MergeItems(vtDemoSystem& fresh) {
     }
     const bool loaded = LoadFresh(*item);
     demo_.Items.push_back(std::move(item));
+    const vtRenderItem& added = *demo_.Items.back();
     Notify(loaded ? vtReloadEvent::Status::Loaded : vtReloadEvent::Status::Failed,
-           static_cast<int>(demo_.Items.size() - 1), demo_.Items.back()->FileName);
+           static_cast<int>(demo_.Items.size() - 1), added.FileName, added.LoadError);
   }
   for (std::size_t i = 0; i < old.size(); ++i) {
     if (kept[i]) continue;
@@ -298,53 +351,88 @@ void vtReloadController::ApplySettings(vtDemoSystem& fresh) {
   }
 }
 
-// Another music file replaces the stream and continues at the demo time;
-// the same one keeps playing untouched.
+// ---------------------------------------------------------------- music
+
+// Another music file is opened off the main thread and then replaces the
+// stream at the demo time; the same one keeps playing untouched. No music
+// is a demo without music, not a failure.
 bool vtReloadController::ApplyMusic(vtDemoSystem& fresh) {
   const bool replace = fresh.Requests.MusicName != demo_.Requests.MusicName;
-  if (replace) ReplaceMusic(fresh.Requests.MusicName, false);
   demo_.Requests = fresh.Requests;
+  if (replace && demo_.Requests.MusicName.empty()) {
+    if (musicOpening_) superseded_.push_back(std::move(musicOpening_));
+    demo_.Music->Close();
+  } else if (replace) {
+    OpenMusic(demo_.Requests.MusicName, false);
+  }
   demo_.Music->Timer = demo_.Requests.MusicTimer && demo_.Music->Stream != 0;
   return replace;
 }
 
-// The file changed: a stream that opens replaces the old one; one that does
-// not (a file still being written) leaves the old one playing.
+// The file changed: it is opened again off the main thread; a stream that
+// opens replaces the old one, one that does not (a file still being
+// written) leaves the old one playing. The event comes once it is known.
 bool vtReloadController::ReloadMusic() {
-  demo_.UpdateClock();
-  const bool replaced = ReplaceMusic(demo_.Requests.MusicName, true);
-  demo_.Music->Timer = demo_.Requests.MusicTimer && demo_.Music->Stream != 0;
-  Notify(replaced ? vtReloadEvent::Status::Reloaded : vtReloadEvent::Status::Failed, -1, MusicFile());
-  return replaced;
+  if (demo_.Requests.MusicName.empty()) return false;
+  OpenMusic(demo_.Requests.MusicName, true);
+  return true;
 }
 
-// The named music replaces the stream, at the demo time, playing when the
+void vtReloadController::OpenMusic(const std::string& name, bool keepOnFailure) {
+  if (musicOpening_) superseded_.push_back(std::move(musicOpening_));
+  auto opening = std::make_unique<MusicOpening>();
+  opening->Name = name;
+  opening->KeepOnFailure = keepOnFailure;
+  MusicOpening& shared = *opening;
+  opening->Worker = std::thread([&shared, file = WorkDir() + "\\" + name] {
+    shared.Decoder = platform::OpenAudioFile(file, &shared.WhyNot);
+    shared.Done = true;
+  });
+  musicOpening_ = std::move(opening);
+}
+
+// Openings that ended are joined (at once: their workers are done); the
+// current one's music goes in. True when it did, or failed.
+bool vtReloadController::TakeOpenedMusic() {
+  superseded_.erase(std::remove_if(superseded_.begin(), superseded_.end(),
+                                   [](const std::unique_ptr<MusicOpening>& opening) {
+                                     if (!opening->Done) return false;
+                                     opening->Worker.join();
+                                     return true;
+                                   }),
+                    superseded_.end());
+  if (!musicOpening_ || !musicOpening_->Done) return false;
+  std::unique_ptr<MusicOpening> opened = std::move(musicOpening_);
+  opened->Worker.join();
+  const auto deliver = OnScopeEnd([this] { Deliver(); });
+  PlaceMusic(*opened);
+  return true;
+}
+
+// The opened music replaces the stream, at the demo time, playing when the
 // old one played (or, without music so far, when the clock runs). A file
-// that does not decode is reported; the old music stays when keepOnFailure,
-// otherwise the demo goes silent as it would have started. (The file is
-// tried before the old stream closes: many audio drivers open one output
-// at a time.)
-bool vtReloadController::ReplaceMusic(const std::string& name, bool keepOnFailure) {
+// that does not decode is reported; the old music stays when KeepOnFailure,
+// otherwise the demo goes silent as it would have started.
+void vtReloadController::PlaceMusic(MusicOpening& opened) {
+  const std::string file = WorkDir() + "\\" + opened.Name;
+  const std::string failure = "The music cannot be played.\rFile: " + file;
+  if (!opened.Decoder && opened.KeepOnFailure) {
+    Fail(-1, file, failure);
+    return;
+  }
   // Music is heard while the demo plays, at the normal speed, once started.
   const bool play = !demo_.Paused() && demo_.Speed() == 1 && demo_.TimelineList != 0;
-  const std::string file = WorkDir() + "\\" + name;
-  const auto report = [&] { Warn("The music cannot be played.\rFile: " + file); };
-  if (name.empty()) {
-    demo_.Music->LoadMusic(name);  // no file: the stream closes, the player (muted or not) stays
-    return true;
-  }
-  if (keepOnFailure && !platform::OpenAudioFile(file)) {
-    report();
-    return false;
-  }
-  demo_.Music->LoadMusic(name);
+  demo_.UpdateClock();
+  const float time = demo_.CurrentTime;
+  demo_.Music->LoadMusic(opened.Name, std::move(opened.Decoder), opened.WhyNot);
+  demo_.Music->Timer = demo_.Requests.MusicTimer && demo_.Music->Stream != 0;
   if (demo_.Music->Stream == 0) {
-    report();
-    return false;
+    Fail(-1, file, failure);
+    return;
   }
-  demo_.Music->SetPosition(demo_.Music->Seconds2Bytes(std::max(0.0f, demo_.CurrentTime) / 1000.0));
+  KeepClock(time);  // the music placed at the demo time, on whatever clock runs now
   if (play) demo_.Music->Play();
-  return true;
+  Notify(vtReloadEvent::Status::Reloaded, -1, file);
 }
 
 // The demo time goes on from time whatever clock now drives it, the music

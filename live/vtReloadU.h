@@ -16,9 +16,11 @@
 //   replaced), new ones loaded, removed ones released; time, pause and the
 //   music position are kept; end time, title, switches, window size and
 //   music follow the script. A script that does not read changes nothing.
-// - The music file: loaded again, continuing at the current demo time.
+// - The music file: opened again on a worker (no frame waits for it), then
+//   continuing at the current demo time.
 //
-// Threads: main thread only, with the demo's GL context current. A reload
+// Threads: main thread only, with the demo's GL context current; a music
+// file is opened on a worker of its own, which touches nothing else. A reload
 // invalidates every pointer or reference to the items it replaced or
 // removed (Items keeps its order; indices of kept items may move on a
 // script reload).
@@ -43,6 +45,7 @@ struct vtReloadEvent {
   // Removed), or -1 for the script, a picture or the music.
   int ItemIndex = -1;
   std::string File;  // the engine path of the file concerned
+  std::string Message;  // with Failed: what went wrong, as the player showed it
 };
 
 const char* StatusName(vtReloadEvent::Status status);  // "loaded", "reloaded", ...
@@ -69,11 +72,15 @@ class vtReloadController {
   bool ReloadItem(std::size_t index);
   bool ReloadPicture(const std::string& enginePath);
   bool ReloadScript();
+  // Starts opening the music file again off the main thread; a later Poll
+  // puts it in place (or reports it) once open.
   bool ReloadMusic();
+  bool MusicPending() const { return musicOpening_ != nullptr; }
 
-  // Called after each reload with what happened, on the main thread from
-  // inside Poll (or the Reload call), after the change is in place: a
-  // front end may read the demo's Items there. nullptr: none.
+  // Called with what happened, on the main thread, before Poll (or the
+  // Reload call) returns and once the whole change is in place (after a
+  // script's merge, never in its middle): a front end may read the demo's
+  // Items there. nullptr: none.
   void SetObserver(std::function<void(const vtReloadEvent&)> observer) { observer_ = std::move(observer); }
   // Asked for each changed file before it is reloaded: true drops the
   // change (the player wrote the file itself and has reloaded it already).
@@ -92,11 +99,19 @@ class vtReloadController {
   bool LoadFresh(vtRenderItem& item);
   void ReleaseUnusedTextures();
   void SyncWatch();
-  void Notify(vtReloadEvent::Status status, int index, const std::string& file);
+  // Queues an event; Deliver hands the queue to the observer.
+  void Notify(vtReloadEvent::Status status, int index, const std::string& file, const std::string& message = "");
+  void Deliver();
+  template <class Reload>
+  void Guarded(const std::string& file, Reload reload);
+  bool Fail(int index, const std::string& file, const std::string& message);
   void MergeItems(vtDemoSystem& fresh);
   void ApplySettings(vtDemoSystem& fresh);
-  bool ApplyMusic(vtDemoSystem& fresh);  // true when the music was replaced
-  bool ReplaceMusic(const std::string& name, bool keepOnFailure);
+  struct MusicOpening;
+  bool ApplyMusic(vtDemoSystem& fresh);  // true when the music changes
+  void OpenMusic(const std::string& name, bool keepOnFailure);
+  bool TakeOpenedMusic();
+  void PlaceMusic(MusicOpening& opened);
   void KeepClock(float time);
   void FinishStart();
   std::string VersionFile() const;
@@ -106,9 +121,12 @@ class vtReloadController {
   vtDemoSystem& demo_;
   std::string scriptPath_;
   platform::FileWatch watch_;
-  std::vector<std::string> ready_;  // reused by Poll
+  std::vector<std::string> ready_;  // Poll's list of changed files
+  std::vector<vtReloadEvent> pending_;  // not yet delivered
   std::function<void(const vtReloadEvent&)> observer_;
   std::function<void(int, int)> resizeWindow_;
   std::function<bool(const std::string&)> skip_;
   std::uint32_t reloads_ = 0;
+  std::unique_ptr<MusicOpening> musicOpening_;  // the music file being opened
+  std::vector<std::unique_ptr<MusicOpening>> superseded_;  // their workers still ending
 };

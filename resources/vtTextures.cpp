@@ -7,18 +7,18 @@
 #include <vector>
 
 #include "core/vtDemoPathU.h"
+#include "core/vtFaultU.h"
 #include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
+#include "core/vtWorkDirU.h"
 #include "platform/Files.h"
 #include "platform/TextureLoader.h"
 #include "resources/vtStoreU.h"
 
 namespace {
-
-std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
 
 // Where a picture is, and what the log and a failure say about the search.
 struct PictureSearch {
@@ -95,7 +95,13 @@ bool LoadOrStartLoading(const std::string& path, std::uint32_t& id, const std::s
   pipeline->RunOnWorker([pipeline, path, name, maxSize, problem] {
     auto picture = std::make_shared<platform::Picture>();
     std::string why;
-    platform::DecodePicture(path, maxSize, *picture, &why);
+    try {
+      vtFaultPoint("picture.decode");
+      platform::DecodePicture(path, maxSize, *picture, &why);
+    } catch (const std::exception& error) {  // memory for a huge picture, say
+      *picture = platform::Picture{};
+      why = error.what();
+    }
     pipeline->PostToMain([picture, name, path, problem, why] { UploadDecoded(*picture, name, path, problem + why); });
   });
   return true;

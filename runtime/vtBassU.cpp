@@ -5,6 +5,7 @@
 #include "core/vtFuncU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
+#include "core/vtWorkDirU.h"
 #include "platform/Audio.h"
 #include "platform/Files.h"
 
@@ -15,7 +16,6 @@ std::uint32_t NewStreamHandle() {
   return next++;
 }
 
-std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
 }  // namespace
 
 vtBass::vtBass() = default;
@@ -41,9 +41,38 @@ void vtBass::LoadMusic(const std::string& name) {
   FileName = WorkDir() + "\\" + name;
   stream_ = platform::AudioStream::Open(*device_, FileName, &whyNot);
   if (!stream_) return Fail(whyNot);
+  Started();
+}
+
+void vtBass::LoadMusic(const std::string& name, std::unique_ptr<platform::AudioDecoder> decoder,
+                       const std::string& whyNot) {
+  vtLoadPhaseScope phase(vtLoadPhase::Music);
+  Close();
+  Named = name;
+  std::string why = whyNot;
+  if (!device_) device_ = platform::AudioDevice::Open(&why);
+  if (!device_) return Fail(why);
+  FileName = WorkDir() + "\\" + name;
+  if (!decoder) return Fail(why);
+  stream_ = platform::AudioStream::Open(*device_, std::move(decoder), &why);
+  if (!stream_) return Fail(why);
+  Started();
+}
+
+void vtBass::Started() {
   stream_->SetMuted(muted_);
   Stream = NewStreamHandle();
   Loaded = true;
+}
+
+void vtBass::Close() {
+  stream_.reset();
+  Stream = 0;
+  Loaded = false;
+  Timer = false;
+  FileName.clear();
+  Named.clear();
+  Failure.clear();
 }
 
 void vtBass::Fail(const std::string& why) {

@@ -11,6 +11,7 @@
 #include <string>
 
 namespace platform {
+class AudioDecoder;
 class AudioDevice;
 class AudioStream;
 }
@@ -36,6 +37,13 @@ class vtBass {
   // No box is shown; Failure says why, and so do a line on stderr and a
   // log entry (vtReportFileProblem).
   void LoadMusic(const std::string& name);
+  // The same with the file already opened as decoder (on another thread,
+  // so that no frame waits for it); nullptr: it could not be, for whyNot.
+  void LoadMusic(const std::string& name, std::unique_ptr<platform::AudioDecoder> decoder,
+                 const std::string& whyNot);
+  // No music: the stream closes and every field says so (no Failure); the
+  // device stays open for a later LoadMusic.
+  void Close();
   void Play();  // when Loaded: start (or continue) playing
 
   // The channel operations the clock, seek and pause keys use.
@@ -56,6 +64,7 @@ class vtBass {
 
  private:
   void Fail(const std::string& why);
+  void Started();  // the new stream_ is the music
 
   std::unique_ptr<platform::AudioDevice> device_;  // declared first: freed last
   std::unique_ptr<platform::AudioStream> stream_;

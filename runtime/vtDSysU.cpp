@@ -5,12 +5,14 @@
 #include <cstdio>
 
 #include "core/vtDemoPathU.h"
+#include "core/vtFaultU.h"
 #include "core/vtFindingsU.h"
 #include "core/vtKeysU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
 #include "core/vtTextU.h"
+#include "core/vtWorkDirU.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Present.h"
@@ -48,8 +50,6 @@ bool IsItemTypeName(const std::string& name) {
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
-std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
-
 // Chart geometry: the demo spans 1000 units from x = 12; one row of 10
 // units per item, going down from y = 756 on a 1024 x 768 screen.
 constexpr float kChartLeft = 12.0f;
@@ -70,6 +70,22 @@ void ReportMissingFile(const vtRenderItem& item, const std::string& scriptName) 
   const std::string text = "the item file \"" + name + "\" does not exist";
   vtReportFileProblem(text, "vtDemoSystem.LoadItem");
   ReportFinding({scriptName, item.Place.File, "missing-file", vtSeverity::Error, text + ": the item is not drawn"});
+}
+
+// The pipeline's tasks now (or, finishing, until no job is left). A task
+// that fails (a job's failure raised again) is reported; the rest run.
+void RunLoadTasks(vtLoadPipeline& pipeline, bool finish) {
+  for (;;) {
+    try {
+      if (finish)
+        pipeline.Finish();
+      else
+        pipeline.RunMainTasks();
+      return;
+    } catch (const std::exception& error) {
+      if (GlobalFunc) GlobalFunc->Panic(std::string("Loading failed: ") + error.what());
+    }
+  }
 }
 
 }  // namespace
@@ -289,9 +305,9 @@ void vtDemoSystem::Init() {
   for (size_t i = 0; i < Items.size(); ++i) {
     bar.StartItem(i);
     LoadItem(*Items[i]);
-    pipeline.RunMainTasks();  // pictures decoded meanwhile go into their textures
+    RunLoadTasks(pipeline, false);  // pictures decoded meanwhile go into their textures
   }
-  pipeline.Finish();
+  RunLoadTasks(pipeline, true);
   bar.End();
   GlobalFunc->End2D();
   if (GlobalFont) GlobalFont->Build(GlobalFunc->DeviceContext);
@@ -308,6 +324,7 @@ void vtDemoSystem::LoadItem(vtRenderItem& item) {
   vtLoadPhaseScope phase(item.ItemType == vt_3D_ASE ? vtLoadPhase::AseScene : vtLoadPhase::OtherItems);
   if (!platform::IsRegularFile(item.FileName)) ReportMissingFile(item, ScriptName);
   try {
+    vtFaultPoint("item.load");
     item.LoadFromFile();
   } catch (vtConvertError& error) {
     ReportFinding({error.FileName.empty() ? item.FileName : error.FileName, error.LineNumber, "conversion",
@@ -321,6 +338,10 @@ void vtDemoSystem::LoadItem(vtRenderItem& item) {
     item.LoadError = std::string(error.what()) + "\rFile: " + DemoPath(item.FileName);
     ReportFinding({item.FileName, 0, "read-error", vtSeverity::Error, error.what()});
     if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
+  } catch (const std::exception& error) {  // memory, say: this item fails, the demo plays on
+    item.LoadFailed = true;
+    item.LoadError = "The item cannot be loaded: " + std::string(error.what()) + "\rFile: " + item.FileName;
+    if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   }
 }
 
@@ -328,11 +349,7 @@ bool vtDemoSystem::DrawFrame() {
   if (Items.empty()) return true;
   UpdateClock();
   WrapLoop();
-  if (CurrentTime > DemoEndTime) {
-    if (!LoopDemo) return false;
-    SeekTo(0);
-    if (CurrentTime > DemoEndTime) return false;
-  }
+  if (Ended()) return false;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -352,6 +369,20 @@ bool vtDemoSystem::DrawFrame() {
   }
   if (ShowTimeline) DrawTimeline();
   return true;
+}
+
+// Past the end time: true when the demo ends; otherwise the time has gone
+// back to the start (LoopDemo) or stands at the end, paused (HoldAtEnd).
+bool vtDemoSystem::Ended() {
+  if (CurrentTime <= DemoEndTime) return false;
+  if (LoopDemo) {
+    SeekTo(0);
+    if (CurrentTime <= DemoEndTime) return false;
+  }
+  if (!HoldAtEnd) return true;
+  if (!paused_) Pause();
+  SeekTo(DemoEndTime);  // without an end time: 0
+  return false;
 }
 
 // ---------------------------------------------------------------- clock

@@ -102,7 +102,8 @@ class vtDemoSystem {
   // starts the music and the clock. Needs the window's GL context. Every
   // picture is in its texture when it returns.
   void Init();
-  // One frame; false once the demo time is past DemoEndTime.
+  // One frame; false once the demo time is past DemoEndTime (see LoopDemo
+  // and HoldAtEnd for the exceptions).
   bool DrawFrame();
   // Loads one item: the one place where its malformed or unreadable file is
   // reported (the item is then marked LoadFailed and never drawn). Init
@@ -142,6 +143,10 @@ class vtDemoSystem {
   void ClearLoop();
   const vtLoopSpan& Loop() const { return loop_; }
   bool LoopDemo = false;  // past the end time start again at 0 instead of ending
+  // Past the end time (without LoopDemo) hold the frame of the end time,
+  // paused, instead of ending: live authoring never ends by itself, also
+  // when an edit moves the end time below the time or removes it.
+  bool HoldAtEnd = false;
   bool Paused() const { return paused_; }  // between Pause and Resume
   // The demo time under a point of the window, given as fractions of its
   // width and height from the top left: the timeline chart's 1024 x 768
@@ -182,6 +187,7 @@ class vtDemoSystem {
   void StartTimerClock(float from);
   void ReturnToMusicClock();
   void WrapLoop();
+  bool Ended();
 
   vtType currentType_ = vt_NONE;  // carried from channel to channel
   bool manualClock_ = false;

@@ -1,5 +1,7 @@
 #include "runtime/vtRItemU.h"
 
+#include <atomic>
+
 #include "core/vtTextU.h"
 #include "items/vtMeshU.h"
 #include "items/vtSkyU.h"
@@ -7,6 +9,11 @@
 #include "items/vtTunnelU.h"
 #include "layers/vtLSysU.h"
 #include "scene/vtSceneASEU.h"
+
+std::uint64_t NextItemSerial() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
 
 // One case per item kind; a tag whose kind does not exist creates nothing.
 std::unique_ptr<vtRenderItem> CreateRenderItem(vtType type, const std::string& path) {

@@ -12,6 +12,8 @@
 
 class vtTexture;
 
+std::uint64_t NextItemSerial();  // 1, 2, ... (any thread)
+
 class vtItemLine {
  public:
   float BeginTime = 0;  // ms of demo time, included
@@ -47,6 +49,9 @@ class vtRenderItem {
   // Set when loading raised a conversion error: the item is never drawn.
   bool LoadFailed = false;
   std::string LoadError;  // with LoadFailed: the message shown for it
+  // No other item of this run has it: front ends key what they note about
+  // an item by it (an address may come back for the next item).
+  const std::uint64_t Serial = NextItemSerial();
 
   // Draws the item for its local time in ms; may run several times a frame.
   virtual void Render(float time) = 0;

@@ -8,12 +8,14 @@
 #include <mutex>
 #include <string>
 
+#include "core/vtFaultU.h"
 #include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
 #include "core/vtKeysU.h"
 #include "core/vtLoadPipelineU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtLogU.h"
+#include "core/vtScopeEndU.h"
 #include "platform/Memory.h"
 
 namespace Keys = vtSceneKeys;
@@ -161,8 +163,6 @@ namespace {
 // file is never held whole twice (as read and as built).
 constexpr int kObjectsInFlight = 2;
 
-
-
 }  // namespace
 
 // The worker reads; this thread runs what the worker hands over, in order,
@@ -201,6 +201,15 @@ void vtSceneASE::LoadPipelined(vtLoadPipeline& pipeline) {
       ++inFlight;
     }
     pipeline.PostToMain([&, problem] {
+      // However the building ends, the reader may go on (and so end).
+      const auto handedBack = OnScopeEnd([&] {
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          --inFlight;
+        }
+        built.notify_all();
+      });
+      vtFaultPoint("ase.build");
       if (problem.empty()) {
         vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
         object.BuildLists();
@@ -210,11 +219,6 @@ void vtSceneASE::LoadPipelined(vtLoadPipeline& pipeline) {
         object.NoteRefusal(problem);
         refusals.push_back(object.RefusalText(problem));
       }
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        --inFlight;
-      }
-      built.notify_all();
     });
   };
   pipeline.RunOnWorker([&] {

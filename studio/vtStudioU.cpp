@@ -8,6 +8,7 @@
 
 #include "core/vtDemoPathU.h"
 #include "core/vtFuncU.h"
+#include "core/vtWorkDirU.h"
 #include "edit/vtDocumentU.h"
 #include "live/vtLiveFindingsU.h"
 #include "live/vtReloadU.h"
@@ -37,7 +38,7 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 std::string MusicPath(const vtBass& music) {
   if (!music.FileName.empty()) return music.FileName;
   if (music.Named.empty()) return "";
-  return (GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory()) + "\\" + music.Named;
+  return WorkDir() + "\\" + music.Named;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -107,30 +108,32 @@ void vtStudio::AfterFrame() {
 
 void vtStudio::PostMessage(const std::string& kind, const std::string& caption, const std::string& text,
                            float demoTimeMs) {
-  std::string shown = ReplaceAll(ShortPath(text), "\r", "\n");
-  if (shown.size() > kMaxMessageBytes) shown = shown.substr(0, kMaxMessageBytes) + "...";
-  if (kind == "panic" || kind == "warning") lastAlarm_ = shown;
+  const std::string shown = PageText(text);
   exchange_.PostEvent("message", Dump({{"kind", kind},
                                        {"caption", caption},
                                        {"text", shown},
                                        {"time_ms", std::round(demoTimeMs)}}));
 }
 
-void vtStudio::Reloaded(int index, const std::string& status, const std::string& file) {
+void vtStudio::Reloaded(const vtReloadEvent& event) {
   // The reload of the player's own write is no news from outside.
-  if (status == "reloaded" && !reloadingOwn_.empty() && platform::CanonicalPath(file) == reloadingOwn_) return;
-  const bool isItem = index >= 0 && static_cast<std::size_t>(index) < demo_.Items.size();
-  if (isItem && status != "removed") {
-    ItemNote& note = notes_[demo_.Items[static_cast<std::size_t>(index)].get()];
-    note.Status = status;
-    note.Message = status == "failed" ? lastAlarm_ : std::string();
+  if (event.What == vtReloadEvent::Status::Reloaded && !reloadingOwn_.empty() &&
+      platform::CanonicalPath(event.File) == reloadingOwn_)
+    return;
+  const bool isItem = event.ItemIndex >= 0 && static_cast<std::size_t>(event.ItemIndex) < demo_.Items.size();
+  if (isItem && event.What != vtReloadEvent::Status::Removed) {
+    const bool failed = event.What == vtReloadEvent::Status::Failed;
+    notes_[demo_.Items[static_cast<std::size_t>(event.ItemIndex)]->Serial] =
+        ItemNote{event.What, failed ? PageText(event.Message) : std::string()};
   }
   // A picture comes as its canonical path ("/home/me/demo/data/a.png"): named
   // as the demo writes it too.
-  exchange_.PostEvent("reload", Dump({{"index", index}, {"status", status}, {"file", DemoPath(file)}}));
+  exchange_.PostEvent("reload", Dump({{"index", event.ItemIndex},
+                                      {"status", StatusName(event.What)},
+                                      {"file", DemoPath(event.File)}}));
   PublishTimeline();
   const std::string music = MusicPath(*demo_.Music);
-  if (server_.Running() && (music != waveformMusic_ || SameFile(file, music))) StartWaveform();
+  if (server_.Running() && (music != waveformMusic_ || SameFile(event.File, music))) StartWaveform();
 }
 
 vtTimeline vtStudio::BuildTimeline() const {
@@ -143,13 +146,13 @@ vtTimeline vtStudio::BuildTimeline() const {
     shown.Type = TagName(item->ItemType);
     shown.File = ShortPath(item->FileName);
     shown.Version = FileVersion(item->FileName);
-    const auto note = notes_.find(item.get());
+    const auto note = notes_.find(item->Serial);
     if (note != notes_.end()) {
-      shown.Status = note->second.Status;
+      shown.Status = StatusName(note->second.Status);
       shown.Message = note->second.Message;
     } else {
       shown.Status = item->LoadFailed ? "failed" : "loaded";
-      shown.Message = ReplaceAll(ShortPath(item->LoadError), "\r", "\n");
+      shown.Message = PageText(item->LoadError);
     }
     if (shown.Status == "loaded" && !platform::IsRegularFile(item->FileName)) shown.Status = "missing";
     if (findings_)
@@ -163,10 +166,10 @@ vtTimeline vtStudio::BuildTimeline() const {
 }
 
 void vtStudio::PublishTimeline() {
-  // Notes of items no longer in the demo go (their objects are gone).
+  // Notes of items no longer in the demo go.
   for (auto it = notes_.begin(); it != notes_.end();) {
     const bool kept = std::any_of(demo_.Items.begin(), demo_.Items.end(),
-                                  [&](const auto& item) { return item.get() == it->first; });
+                                  [&](const auto& item) { return item->Serial == it->first; });
     it = kept ? std::next(it) : notes_.erase(it);
   }
   exchange_.PublishTimeline(std::make_shared<const vtTimeline>(BuildTimeline()));
@@ -255,33 +258,50 @@ std::string vtStudio::FileVersion(const std::string& enginePath) const {
   return known.Version;
 }
 
-// The music is decoded a second time, on the worker: the playing stream is
-// the audio thread's and stays untouched.
+// The music is decoded a second time, on a worker: the playing stream is
+// the audio thread's and stays untouched. A reading still going on is told
+// to stop and left to end by itself: no frame waits for a file.
 void vtStudio::StartWaveform() {
-  StopWaveform();
+  for (auto& reading : readings_) reading->Stop = true;
+  readings_.erase(std::remove_if(readings_.begin(), readings_.end(),
+                                 [](const auto& reading) {
+                                   if (!reading->Done) return false;
+                                   reading->Worker.join();  // it has ended
+                                   return true;
+                                 }),
+                  readings_.end());
   waveformMusic_ = MusicPath(*demo_.Music);
   if (waveformMusic_.empty()) {
     exchange_.PublishWaveform(std::make_shared<const vtWaveform>());
     return;
   }
   exchange_.WaveformPending();
-  stopWaveform_ = false;
-  waveformWorker_ = std::thread([this, path = waveformMusic_] {
+  readings_.push_back(std::make_unique<WaveformReading>());
+  WaveformReading& reading = *readings_.back();
+  reading.Worker = std::thread([this, &reading, path = waveformMusic_] {
     auto wave = std::make_shared<vtWaveform>();
-    if (auto decoder = platform::OpenAudioFile(path)) {
-      if (!ReadWaveform(*decoder, *wave, &stopWaveform_)) return;
-    }
-    exchange_.PublishWaveform(std::move(wave));
+    std::unique_ptr<platform::AudioDecoder> decoder;
+    if (!reading.Stop) decoder = platform::OpenAudioFile(path);
+    const bool whole = !decoder || ReadWaveform(*decoder, *wave, &reading.Stop);
+    if (whole && !reading.Stop) exchange_.PublishWaveform(std::move(wave));
+    reading.Done = true;
   });
 }
 
 void vtStudio::StopWaveform() {
-  stopWaveform_ = true;
-  if (waveformWorker_.joinable()) waveformWorker_.join();
+  for (auto& reading : readings_) reading->Stop = true;
+  for (auto& reading : readings_) reading->Worker.join();
+  readings_.clear();
+}
+
+// A message as the page shows it: short paths, line breaks, cut when huge.
+std::string vtStudio::PageText(const std::string& text) const {
+  std::string shown = ReplaceAll(ShortPath(text), "\r", "\n");
+  if (shown.size() > kMaxMessageBytes) shown = shown.substr(0, kMaxMessageBytes) + "...";
+  return shown;
 }
 
 // The script's spelling of an engine path: the work folder left out.
 std::string vtStudio::ShortPath(const std::string& enginePath) const {
-  if (!GlobalFunc || GlobalFunc->WorkDir.empty()) return enginePath;
-  return ReplaceAll(enginePath, GlobalFunc->WorkDir + "\\", "");
+  return GlobalFunc ? WithoutWorkDir(enginePath, GlobalFunc->WorkDir) : enginePath;
 }

@@ -19,13 +19,16 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "edit/vtEditorU.h"
+#include "live/vtReloadU.h"
 #include "studio/vtStudioExchangeU.h"
 #include "studio/vtStudioServerU.h"
 
@@ -64,14 +67,12 @@ class vtStudio {
   void AfterFrame();
 
   // A message of the player for the page's console. kind: "panic",
-  // "warning", "information" or "debug". A panic or warning is also kept
-  // as the reason of a failed reload that follows it.
+  // "warning", "information" or "debug".
   void PostMessage(const std::string& kind, const std::string& caption, const std::string& text, float demoTimeMs);
-  // A reload happened: status "loaded", "reloaded", "failed" or
-  // "removed"; index is the item's (-1 for the script, a picture or the
-  // music); file its engine path. The timeline is built again, and the
-  // waveform read again when the music may have changed.
-  void Reloaded(int index, const std::string& status, const std::string& file);
+  // A reload happened (its status, item index, file and message). The
+  // timeline is built again, and the waveform read again when the music
+  // may have changed.
+  void Reloaded(const vtReloadEvent& event);
 
   vtStudioExchange& Exchange() { return exchange_; }
   const vtStudioServer& Server() const { return server_; }
@@ -84,7 +85,7 @@ class vtStudio {
 
  private:
   struct ItemNote {
-    std::string Status;
+    vtReloadEvent::Status Status;
     std::string Message;
   };
 
@@ -94,9 +95,17 @@ class vtStudio {
   void ReloadOwnWrite(const vtEditResult& written);
   bool SkipOwnWrite(const std::string& enginePath);
   std::string FileVersion(const std::string& enginePath) const;
+  // A waveform being read: the worker and the flags it shares with us.
+  struct WaveformReading {
+    std::thread Worker;
+    std::atomic<bool> Stop{false};
+    std::atomic<bool> Done{false};
+  };
+
   void StartWaveform();
   void StopWaveform();
   std::string ShortPath(const std::string& enginePath) const;
+  std::string PageText(const std::string& text) const;
 
   vtDemoSystem& demo_;
   vtStudioExchange exchange_;
@@ -117,11 +126,11 @@ class vtStudio {
     std::string Version;
   };
   mutable std::map<std::string, KnownVersion> versions_;
-  // What reloads said about items, by the item object they left in place.
-  std::unordered_map<const vtRenderItem*, ItemNote> notes_;
-  std::string lastAlarm_;  // the text of the last panic or warning
+  // What reloads said about items, by the Serial of the item they left in place.
+  std::unordered_map<std::uint64_t, ItemNote> notes_;
   const vtLiveFindings* findings_ = nullptr;
-  std::thread waveformWorker_;
-  std::atomic<bool> stopWaveform_{false};
+  // The current reading last; earlier ones, told to stop, are joined once
+  // done (never waited for while the demo plays) or by Stop.
+  std::vector<std::unique_ptr<WaveformReading>> readings_;
   std::string waveformMusic_;  // the music file the waveform is read from
 };

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,6 +57,18 @@ TEST(vtLoadPipeline, WaitingReturnsWithATaskOrWhenNoJobIsLeft) {
   });
   while (!ran) pipeline.WaitAndRunMainTasks();
   EXPECT_EQ(pipeline.RunMainTasks(), 0u);
+}
+
+// A job that throws ends like any other job: its exception is raised on
+// the main thread, the other jobs' tasks still run, and nothing waits.
+TEST(vtLoadPipeline, AJobsExceptionIsRaisedOnTheMainThread) {
+  vtLoadPipeline pipeline(2);
+  int ran = 0;
+  pipeline.RunOnWorker([] { throw std::runtime_error("job failed"); });
+  pipeline.RunOnWorker([&] { pipeline.PostToMain([&] { ++ran; }); });
+  EXPECT_THROW(pipeline.Finish(), std::runtime_error);
+  pipeline.Finish();
+  EXPECT_EQ(ran, 1);
 }
 
 TEST(vtLoadPipeline, AttachmentsNest) {

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/vtFaultU.h"
 #include "core/vtFuncU.h"
 #include "items/vtMeshU.h"
 #include "layers/vtLSysU.h"
@@ -69,6 +72,20 @@ std::string Channel(const std::string& type, const std::string& file, const std:
          "\"\nVT_RENDER_LINES {\nVT_RENDER_TIMES_BEGIN_END " + lines + " \"vt_PLAY\"\n}\n}\n";
 }
 
+// A scene of three objects, large enough (over a megabyte) for the load
+// pipeline to read it on a worker while the main thread builds it.
+std::string LargeScene() {
+  std::string scene = "*3DSMAX_ASCIIEXPORT\t200\n";
+  for (int object = 0; object < 3; ++object) {
+    scene += "*GEOMOBJECT {\n\t*NODE_TM {\n\t\t*NODE_NAME \"o\"\n\t}\n\t*MESH {\n\t\t*MESH_VERTEX_LIST {\n";
+    for (int v = 0; v < 12000; ++v)
+      scene += "\t\t\t*MESH_VERTEX " + std::to_string(v) + "\t0.0\t0.5\t0.0\n";
+    scene += "\t\t}\n\t\t*MESH_FACE_LIST {\n\t\t\t*MESH_FACE    0:    A:    0 B:    1 C:    2 AB:    1 BC:    1 CA:    0\n"
+             "\t\t}\n\t}\n}\n";
+  }
+  return scene;
+}
+
 class ReloadTest : public testsupport::DemoGlTest {
  protected:
   int Width() const override { return 128; }
@@ -92,6 +109,7 @@ class ReloadTest : public testsupport::DemoGlTest {
     demo_ = std::make_unique<vtDemoSystem>();
     ASSERT_TRUE(demo_->LoadScript("data\\demo.vds"));
     demo_->SetManualTime(500);
+    demo_->LoadThreads = 2;  // pictures and scenes loaded on workers
     demo_->Init();
     reloads_ = std::make_unique<vtReloadController>(*demo_, "data\\demo.vds");
     reloads_->SetObserver([this](const vtReloadEvent& e) { events_.push_back(e); });
@@ -109,7 +127,12 @@ class ReloadTest : public testsupport::DemoGlTest {
   bool Settle() {
     bool reloaded = reloads_->Poll(clock_);
     clock_ += 1000;
-    return reloads_->Poll(clock_) || reloaded;
+    reloaded = reloads_->Poll(clock_) || reloaded;
+    while (reloads_->MusicPending()) {  // a music file opens on its worker
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      reloaded = reloads_->Poll(clock_) || reloaded;
+    }
+    return reloaded;
   }
 
   std::vector<std::uint8_t> Frame(float ms = 500) {
@@ -449,6 +472,127 @@ TEST_F(ReloadTest, AChangedMusicFileGoesOnAtTheDemoTimeUnlessItDoesNotPlay) {
   EXPECT_EQ(demo_->Music->Stream, second);
   EXPECT_TRUE(Boxed("The music cannot be played."));
   EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
+}
+
+// Live, an edit that takes away what the demo stood on leaves it in a known
+// state: the player never ends by itself (it holds the end time's frame,
+// paused), and a script without music is a demo without music, not a
+// failure.
+TEST_F(ReloadTest, ALiveScriptEditNeitherEndsThePlayerNorClaimsAFailure) {
+  const std::vector<std::int16_t> tones = testsupport::TestTones(44100, 2, 44100);
+  ASSERT_TRUE(testsupport::WriteSound(dir_.File("data/one.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, tones));
+  const struct {
+    const char* Name;
+    std::string Head;  // of the edited script, which names no music
+    float Time;        // after the next frame
+    bool Paused;
+  } cases[] = {
+      {"end time below the time", "VT_DEMO_ENDTIME 300\n", 300, true},
+      {"end time removed", "", 0, true},
+      {"music removed", "VT_DEMO_ENDTIME 100000\n", 600, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    StartDemo("VT_BASS_MUSIC \"data\\one.wav\"\n" + Channel("vt_2D_VTL", "data\\a.vtl"),
+              {{"data/a.vtl", Layer("255 0 0")}});
+    reloads_.reset();
+    vtLiveSession live(*demo_, "data\\demo.vds");
+    live.Reloads().SetObserver([this](const vtReloadEvent& e) { events_.push_back(e); });
+    ASSERT_TRUE(live.Start());
+    events_.clear();
+    Save("data/demo.vds", c.Head + Channel("vt_2D_VTL", "data\\a.vtl"));
+    live.BeforeFrame(clock_);
+    ASSERT_TRUE(live.BeforeFrame(clock_ += 1000));
+    demo_->SetManualTime(600);  // the clock runs on
+    EXPECT_TRUE(demo_->DrawFrame());
+    EXPECT_EQ(demo_->CurrentTime, c.Time);
+    EXPECT_EQ(demo_->Paused(), c.Paused);
+    ASSERT_EQ(events_.size(), 1u);
+    EXPECT_EQ(events_[0].What, vtReloadEvent::Status::Reloaded);
+    EXPECT_EQ(live.Console().Count(), 0) << live.Console().At(0).Text;
+    EXPECT_EQ(demo_->Music->FileName, "") << "no waveform is read from the folder";
+  }
+}
+
+// A file cut short ends inside an open block: the reader says so, the
+// reload fails and the old item stays, in every block-structured format.
+TEST_F(ReloadTest, AFileCutInsideABlockFailsItsReloadAndTheOldItemStays) {
+  const std::string camera = Channel("vt_TRANS", "data\\camera.vtt");
+  const struct {
+    const char* Name;
+    std::string Script, File, Good;
+    std::size_t Index;
+  } cases[] = {
+      {"scene", camera + Channel("vt_3D_ASE", "data\\s.ase"), "data/s.ase", Triangle("1.0"), 1},
+      {"layers", Channel("vt_2D_VTL", "data\\a.vtl"), "data/a.vtl", Layer("255 0 0"), 0},
+      {"mesh", camera + Channel("vt_MESH", "data\\ring.vto"), "data/ring.vto", Torus("0.4"), 1},
+      {"script", Channel("vt_2D_VTL", "data\\a.vtl"), "data/demo.vds", "", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    StartDemo(c.Script, {{"data/camera.vtt", Camera("0 0 -6")}, {"data/a.vtl", Layer("255 0 0")},
+                         {c.File, c.Good}});
+    const std::string good = c.Good.empty() ? testsupport::ReadFileText(dir_.File(c.File)) : c.Good;
+    const vtRenderItem* old = demo_->Items[c.Index].get();
+    events_.clear();
+    Save(c.File, good.substr(0, good.rfind('\n', good.size() * 2 / 3) + 1));
+    Settle();
+    ASSERT_FALSE(events_.empty());
+    EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
+    EXPECT_NE(events_.back().Message.find("ends inside the block opened on line"), std::string::npos)
+        << events_.back().Message;
+    EXPECT_EQ(demo_->Items[c.Index].get(), old);
+    EXPECT_EQ(demo_->Items.size(), c.Index + 1);
+  }
+}
+
+// A throw injected at each point of loading and reloading ends as that
+// file's failure: no hang, no end of the player, the other items drawn.
+TEST_F(ReloadTest, AnExceptionAnywhereInLoadingIsThatFilesFailure) {
+  const std::string layer = Channel("vt_2D_VTL", "data\\a.vtl");
+  const std::string textured = Layer("255 255 255", "data\\red.png");
+  const struct {
+    const char* Name;
+    const char* Point;
+    std::string Script, File, Content;
+    std::string Edited;  // saved with the point armed; empty: armed at start-up
+    const char* Says;    // in the failure's message
+  } cases[] = {
+      {"an item's load", "item.load", layer, "data/a.vtl", Layer("255 0 0"), "", "injected fault at item.load"},
+      {"an item's reload", "item.load", layer, "data/a.vtl", Layer("255 0 0"), Layer("0 255 0"),
+       "injected fault at item.load"},
+      {"a picture decoded on a worker", "picture.decode", layer, "data/a.vtl", textured, "",
+       "Cannot load the texture"},
+      {"a picture's reload", "picture.decode", layer, "data/a.vtl", textured, "picture",
+       "injected fault at picture.decode"},
+      {"a scene built while read", "ase.build", layer + Channel("vt_3D_ASE", "data\\big.ase"), "data/big.ase",
+       LargeScene(), "", "injected fault at ase.build"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    boxes_.Clear();
+    const std::vector<std::pair<std::string, std::string>> files{{"data/a.vtl", Layer("255 0 0")},
+                                                                 {c.File, c.Content}};
+    if (c.Edited.empty()) {
+      vtArmFault armed(c.Point);
+      StartDemo(c.Script, files);
+      EXPECT_TRUE(Boxed(c.Says));
+    } else {
+      StartDemo(c.Script, files);
+      const vtRenderItem* old = demo_->Items[0].get();
+      vtArmFault armed(c.Point);
+      if (c.Edited == "picture")
+        ASSERT_TRUE(testsupport::WriteSolidImage(dir_.File("data/red.png"), kGreen));
+      else
+        Save(c.File, c.Edited);
+      Settle();
+      ASSERT_FALSE(events_.empty());
+      EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
+      EXPECT_NE(events_.back().Message.find(c.Says), std::string::npos) << events_.back().Message;
+      EXPECT_EQ(demo_->Items[0].get(), old);
+    }
+    EXPECT_TRUE(demo_->DrawFrame());
+  }
 }
 
 // A script that did not read at start-up left nothing to play; once it

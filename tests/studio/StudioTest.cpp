@@ -13,6 +13,7 @@
 
 #include "core/vtFuncU.h"
 #include "live/vtLiveFindingsU.h"
+#include "live/vtReloadU.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "runtime/vtDSysU.h"
@@ -185,8 +186,9 @@ TEST_F(StudioTest, CommandsTakeEffectAtTheNextFrameAndTheStateFollows) {
 TEST_F(StudioTest, ReloadsAndMessagesReachTheStreamsAndTheTimeline) {
   vtStudioExchange& exchange = studio_.Exchange();
   const std::string ring = GlobalFunc->WorkDir + "\\data\\Ring.vto";
-  studio_.PostMessage("panic", kCaptionPanic, "\"x\" is an invalid integer\rFile: " + ring + "\rLINE: 7", 1500.4f);
-  studio_.Reloaded(1, "failed", ring);
+  const std::string failure = "\"x\" is an invalid integer\rFile: " + ring + "\rLINE: 7";
+  studio_.PostMessage("panic", kCaptionPanic, failure, 1500.4f);
+  studio_.Reloaded({vtReloadEvent::Status::Failed, 1, ring, failure});
   vtTimeline timeline = *exchange.Timeline();
   EXPECT_EQ(timeline.Items[1].Status, "failed");
   EXPECT_EQ(timeline.Items[1].Message, "\"x\" is an invalid integer\nFile: data\\Ring.vto\nLINE: 7");
@@ -202,7 +204,7 @@ TEST_F(StudioTest, ReloadsAndMessagesReachTheStreamsAndTheTimeline) {
   EXPECT_EQ(events[1].Name, "reload");
   EXPECT_EQ(json::parse(events[1].Data), json({{"index", 1}, {"status", "failed"}, {"file", "data\\Ring.vto"}}));
 
-  studio_.Reloaded(1, "reloaded", ring);
+  studio_.Reloaded({vtReloadEvent::Status::Reloaded, 1, ring, ""});
   timeline = *exchange.Timeline();
   EXPECT_EQ(timeline.Items[1].Status, "reloaded");
   EXPECT_EQ(timeline.Items[1].Message, "");
@@ -213,12 +215,41 @@ TEST_F(StudioTest, ReloadsAndMessagesReachTheStreamsAndTheTimeline) {
   EXPECT_LT(json::parse(events.back().Data)["text"].get<std::string>().size(), 5000u);
   // An item replaced by a new object starts afresh.
   demo_.Items[1] = CreateRenderItem(vt_MESH, ring);
-  studio_.Reloaded(-1, "reloaded", GlobalFunc->WorkDir + "\\data\\tunnel_test.vds");
+  studio_.Reloaded({vtReloadEvent::Status::Reloaded, -1, GlobalFunc->WorkDir + "\\data\\tunnel_test.vds", ""});
   EXPECT_EQ(exchange.Timeline()->Items[1].Status, "loaded");
   // A picture's event names it as the demo does, not by its canonical path.
-  studio_.Reloaded(-1, "reloaded", GlobalFunc->WorkDir + "/data/textures/sky.png");
+  studio_.Reloaded({vtReloadEvent::Status::Reloaded, -1, GlobalFunc->WorkDir + "/data/textures/sky.png", ""});
   ASSERT_TRUE(exchange.EventsAfter(0, std::chrono::milliseconds(0), events));
   EXPECT_EQ(json::parse(events.back().Data)["file"], "data\\textures\\sky.png");
+}
+
+// The reload controller tells the studio once a script's merge is done:
+// an item whose reload failed stays failed, with its message, when the
+// script adds an item in front of it.
+TEST_F(StudioTest, AFailedReloadStaysFailedWhenTheScriptAddsAnItemInFrontOfIt) {
+  vtReloadController reloads(demo_, "data\\tunnel_test.vds");
+  std::vector<vtReloadEvent> events;
+  reloads.SetObserver([&](const vtReloadEvent& event) {
+    events.push_back(event);
+    studio_.Reloaded(event);
+  });
+  dir_.Write("data/Ring.vto", Mesh("x"));
+  EXPECT_FALSE(reloads.ReloadItem(1));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_NE(events[0].Message.find("LINE: 7"), std::string::npos) << events[0].Message;
+  std::string script = kScript;
+  const std::string front = "VT_RENDER_CHANNEL {\nVT_RENDER_ITEMS_TYPE \"vt_TRANS\"\nVT_RENDER_ITEMS_FILE "
+                            "\"data\\front.vtt\"\nVT_RENDER_LINES {\nVT_RENDER_TIMES_BEGIN_END 0 10 0 \"vt_PLAY\"\n}\n}\n";
+  script.insert(script.find("VT_RENDER_CHANNEL"), front);
+  dir_.Write("data/front.vtt", "VT_STATIC_TRANSFORMATION {\n\t\tVT_TRANSLATE\t0 0 -6\n}\n");
+  dir_.Write("data/tunnel_test.vds", script);
+  ASSERT_TRUE(reloads.ReloadScript());
+  const vtTimeline timeline = *studio_.Exchange().Timeline();
+  ASSERT_EQ(timeline.Items.size(), 4u);
+  EXPECT_EQ(timeline.Items[0].Status, "loaded");
+  EXPECT_EQ(timeline.Items[2].File, "data\\Ring.vto");
+  EXPECT_EQ(timeline.Items[2].Status, "failed");
+  EXPECT_NE(timeline.Items[2].Message.find("File: data\\Ring.vto\nLINE: 7"), std::string::npos);
 }
 
 // Started for real: the server answers with this demo, the waveform is read
