@@ -18,7 +18,6 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/TextureLoader.h"
-#include "platform/Title.h"
 #include "resources/vtStoreU.h"
 #include "resources/vtTextures.h"
 #include "runtime/vtDSysU.h"
@@ -277,8 +276,16 @@ bool vtReloadController::ReloadScript() {
     return false;
   }
   const bool wasStarted = demo_.TimelineList != 0;
-  MergeItems(fresh);
-  ApplySettings(fresh);
+  std::vector<vtItemChange> changes;
+  const bool resized = demo_.AdoptScript(fresh, [this](vtRenderItem& item) { return LoadFresh(item); }, changes);
+  for (const vtItemChange& change : changes) {
+    using Status = vtReloadEvent::Status;
+    const Status status = change.What == vtItemChange::Kind::Added     ? Status::Loaded
+                          : change.What == vtItemChange::Kind::Removed ? Status::Removed
+                                                                       : Status::Failed;
+    Notify(status, change.Index, change.File, change.Message);
+  }
+  if (resized && resizeWindow_) resizeWindow_(demo_.Config->Width, demo_.Config->Height);
   // The time now, after loading, on the clock that drove it so far.
   demo_.UpdateClock();
   const float time = demo_.CurrentTime;
@@ -296,59 +303,6 @@ bool vtReloadController::ReloadScript() {
   SyncWatch();
   Notify(vtReloadEvent::Status::Reloaded, -1, scriptPath_);
   return true;
-}
-
-// Items of the same kind and file, in the old order, are the same items:
-// they keep what they loaded and take the new lines.
-void vtReloadController::MergeItems(vtDemoSystem& fresh) {
-  std::vector<std::unique_ptr<vtRenderItem>> old = std::move(demo_.Items);
-  demo_.Items.clear();
-  std::vector<bool> kept(old.size(), false);
-  for (auto& item : fresh.Items) {
-    auto same = std::find_if(old.begin(), old.end(), [&](const std::unique_ptr<vtRenderItem>& o) {
-      return o && o->ItemType == item->ItemType && o->FileName == item->FileName;
-    });
-    if (same != old.end()) {
-      kept[static_cast<std::size_t>(same - old.begin())] = true;
-      (*same)->Lines = std::move(item->Lines);
-      (*same)->Place = item->Place;
-      demo_.Items.push_back(std::move(*same));
-      continue;
-    }
-    const bool loaded = LoadFresh(*item);
-    demo_.Items.push_back(std::move(item));
-    const vtRenderItem& added = *demo_.Items.back();
-    Notify(loaded ? vtReloadEvent::Status::Loaded : vtReloadEvent::Status::Failed,
-           static_cast<int>(demo_.Items.size() - 1), added.FileName, added.LoadError);
-  }
-  for (std::size_t i = 0; i < old.size(); ++i) {
-    if (kept[i]) continue;
-    const std::string file = old[i]->FileName;
-    old[i].reset();
-    Notify(vtReloadEvent::Status::Removed, static_cast<int>(i), file);
-  }
-}
-
-void vtReloadController::ApplySettings(vtDemoSystem& fresh) {
-  demo_.Loaded = true;
-  demo_.ScriptName = fresh.ScriptName;
-  demo_.ScriptError.clear();
-  demo_.DemoEndTime = fresh.DemoEndTime;
-  demo_.DemoName = fresh.DemoName;
-  demo_.DebugMode = fresh.DebugMode;
-  demo_.CursorMode = fresh.CursorMode;
-  demo_.SpaceStop = fresh.SpaceStop;
-  if (fresh.Requests.Logger && GlobalLog && !GlobalLog->Enabled) GlobalLog->Open();
-  vtConfigData& config = *demo_.Config;
-  if (config.Title != fresh.Config->Title) {
-    config.Title = fresh.Config->Title;
-    if (!demo_.DebugMode) platform::SetWindowTitle(config.Title);
-  }
-  if (config.Width != fresh.Config->Width || config.Height != fresh.Config->Height) {
-    config.Width = fresh.Config->Width;
-    config.Height = fresh.Config->Height;
-    if (resizeWindow_) resizeWindow_(config.Width, config.Height);
-  }
 }
 
 // ---------------------------------------------------------------- music

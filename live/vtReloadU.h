@@ -11,11 +11,12 @@
 // - A picture: decoded again and uploaded into the texture name every item
 //   already binds. A picture that failed before gets a new name and the
 //   items that named it are reloaded.
-// - The script or the version file: read into a fresh demo system and
-//   merged: items of unchanged kind and file are kept (their lines
-//   replaced), new ones loaded, removed ones released; time, pause and the
-//   music position are kept; end time, title, switches, window size and
-//   music follow the script. A script that does not read changes nothing.
+// - The script or the version file: read into a fresh demo system, which
+//   the demo adopts (vtDemoSystem::AdoptScript: items of unchanged kind and
+//   file kept with the new lines, new ones loaded, removed ones released;
+//   end time, title, switches and window size follow the script); time,
+//   pause and the music position are kept, the music follows the script.
+//   A script that does not read, or is cut short, changes nothing.
 // - The music file: opened again on a worker (no frame waits for it), then
 //   continuing at the current demo time.
 //
@@ -105,8 +106,6 @@ class vtReloadController {
   template <class Reload>
   void Guarded(const std::string& file, Reload reload);
   bool Fail(int index, const std::string& file, const std::string& message);
-  void MergeItems(vtDemoSystem& fresh);
-  void ApplySettings(vtDemoSystem& fresh);
   struct MusicOpening;
   bool ApplyMusic(vtDemoSystem& fresh);  // true when the music changes
   void OpenMusic(const std::string& name, bool keepOnFailure);

@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Present.h"
+#include "platform/Title.h"
 #include "runtime/vtFontU.h"
 #include "runtime/vtLoadBarU.h"
 
@@ -383,6 +384,65 @@ bool vtDemoSystem::Ended() {
   if (!paused_) Pause();
   SeekTo(DemoEndTime);  // without an end time: 0
   return false;
+}
+
+// ---------------------------------------------------------------- adopting a script
+
+bool vtDemoSystem::AdoptScript(vtDemoSystem& fresh, const std::function<bool(vtRenderItem&)>& load,
+                               std::vector<vtItemChange>& changes) {
+  AdoptItems(fresh, load, changes);
+  return AdoptSettings(fresh);
+}
+
+void vtDemoSystem::AdoptItems(vtDemoSystem& fresh, const std::function<bool(vtRenderItem&)>& load,
+                              std::vector<vtItemChange>& changes) {
+  std::vector<std::unique_ptr<vtRenderItem>> old = std::move(Items);
+  Items.clear();
+  std::vector<bool> kept(old.size(), false);
+  for (auto& item : fresh.Items) {
+    auto same = std::find_if(old.begin(), old.end(), [&](const std::unique_ptr<vtRenderItem>& o) {
+      return o && o->ItemType == item->ItemType && o->FileName == item->FileName;
+    });
+    if (same != old.end()) {
+      kept[static_cast<std::size_t>(same - old.begin())] = true;
+      (*same)->Lines = std::move(item->Lines);
+      (*same)->Place = item->Place;
+      Items.push_back(std::move(*same));
+      continue;
+    }
+    const bool loaded = load(*item);
+    Items.push_back(std::move(item));
+    const vtRenderItem& added = *Items.back();
+    changes.push_back({loaded ? vtItemChange::Kind::Added : vtItemChange::Kind::AddFailed,
+                       static_cast<int>(Items.size() - 1), added.FileName, added.LoadError});
+  }
+  for (std::size_t i = 0; i < old.size(); ++i) {
+    if (kept[i]) continue;
+    const std::string file = old[i]->FileName;
+    old[i].reset();
+    changes.push_back({vtItemChange::Kind::Removed, static_cast<int>(i), file, ""});
+  }
+}
+
+// True when the window size changed (the caller resizes the window).
+bool vtDemoSystem::AdoptSettings(const vtDemoSystem& fresh) {
+  Loaded = true;
+  ScriptName = fresh.ScriptName;
+  ScriptError.clear();
+  DemoEndTime = fresh.DemoEndTime;
+  DemoName = fresh.DemoName;
+  DebugMode = fresh.DebugMode;
+  CursorMode = fresh.CursorMode;
+  SpaceStop = fresh.SpaceStop;
+  if (fresh.Requests.Logger && GlobalLog && !GlobalLog->Enabled) GlobalLog->Open();
+  if (Config->Title != fresh.Config->Title) {
+    Config->Title = fresh.Config->Title;
+    if (!DebugMode) platform::SetWindowTitle(Config->Title);
+  }
+  if (Config->Width == fresh.Config->Width && Config->Height == fresh.Config->Height) return false;
+  Config->Width = fresh.Config->Width;
+  Config->Height = fresh.Config->Height;
+  return true;
 }
 
 // ---------------------------------------------------------------- clock

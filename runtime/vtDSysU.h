@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,6 +50,15 @@ struct vtScriptRequests {
   std::string MusicName;    // VT_BASS_MUSIC, as written
   std::int32_t MusicLine = 0;  // the script line that named it
   bool MusicTimer = false;  // VT_BASS_TIMER after VT_BASS_MUSIC
+};
+
+// What adopting a freshly read script did to one item (see AdoptScript).
+struct vtItemChange {
+  enum class Kind { Added, AddFailed, Removed };
+  Kind What = Kind::Added;
+  int Index = 0;  // in Items after the change (before it for Removed)
+  std::string File;
+  std::string Message;  // with AddFailed: the item's LoadError
 };
 
 class vtDemoSystem {
@@ -105,6 +115,15 @@ class vtDemoSystem {
   // One frame; false once the demo time is past DemoEndTime (see LoopDemo
   // and HoldAtEnd for the exceptions).
   bool DrawFrame();
+  // Takes over a script read into fresh (live authoring): items of the same
+  // kind and file, in the old order, are the same items (they keep what
+  // they loaded and take the new lines), new ones are loaded with load
+  // (false: it failed), the others released; end time, title, switches,
+  // window size and the log follow the script. Time, clock and music are
+  // the caller's. changes lists what happened to items; true when the
+  // window size changed.
+  bool AdoptScript(vtDemoSystem& fresh, const std::function<bool(vtRenderItem&)>& load,
+                   std::vector<vtItemChange>& changes);
   // Loads one item: the one place where its malformed or unreadable file is
   // reported (the item is then marked LoadFailed and never drawn). Init
   // loads every item through it, live authoring each fresh one. GL current.
@@ -188,6 +207,9 @@ class vtDemoSystem {
   void ReturnToMusicClock();
   void WrapLoop();
   bool Ended();
+  void AdoptItems(vtDemoSystem& fresh, const std::function<bool(vtRenderItem&)>& load,
+                  std::vector<vtItemChange>& changes);
+  bool AdoptSettings(const vtDemoSystem& fresh);
 
   vtType currentType_ = vt_NONE;  // carried from channel to channel
   bool manualClock_ = false;
