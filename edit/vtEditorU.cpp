@@ -122,6 +122,159 @@ vtEditResult vtEditor::MoveItem(const std::string& scriptPath, const std::string
   });
 }
 
+// ---------------------------------------------------------------- layer keys
+
+namespace {
+
+// Where a key of that time goes among the others: their count before it.
+std::size_t KeyPlace(const std::vector<vtLayerKeyEntry>& keys, std::uint32_t time) {
+  std::size_t place = 0;
+  while (place < keys.size() && keys[place].Values.Time < time) ++place;
+  return place;
+}
+
+bool TimeTaken(const std::vector<vtLayerKeyEntry>& keys, std::uint32_t time) {
+  for (const vtLayerKeyEntry& key : keys)
+    if (key.Values.Time == time) return true;
+  return false;
+}
+
+// The line a key placed at `place` goes before, and the line whose
+// indentation it takes.
+void KeyLinePlace(const vtDocument& document, const vtLayerEntry& layer, const std::vector<vtLayerKeyEntry>& keys,
+                  std::size_t place, int& before, std::string& indent) {
+  if (!keys.empty()) {
+    const int like = keys[std::min(place, keys.size() - 1)].At;
+    before = place < keys.size() ? keys[place].At : keys.back().At + 1;
+    indent = std::string(document.Indentation(like));
+    return;
+  }
+  // The first key: one step deeper than the keys block's opener.
+  before = layer.KeysOpen + 1;
+  const std::string_view outer = document.Indentation(layer.At);
+  indent = std::string(document.Indentation(layer.KeysOpen));
+  if (indent.compare(0, outer.size(), outer) == 0) indent += indent.substr(outer.size());
+}
+
+vtEditResult FindLayer(vtLayerModel& model, int layer, vtLayerEntry*& found) {
+  if (layer < 0 || static_cast<std::size_t>(layer) >= model.Layers.size())
+    return vtEditResult::Fail(404, "no layer " + std::to_string(layer));
+  found = &model.Layers[static_cast<std::size_t>(layer)];
+  if (found->KeysOpen == 0) return vtEditResult::Fail(400, "layer " + std::to_string(layer) + " has no keys block");
+  return {};
+}
+
+}  // namespace
+
+vtEditResult vtEditor::ReadLayers(const std::string& path, vtLayerModel& model, std::string& version) {
+  vtDocument document;
+  vtEditResult read = ReadDocument(path, document);
+  if (read.Status != 200) return read;
+  std::string why;
+  if (!ReadLayerModel(path, model, why)) return vtEditResult::Fail(500, why);
+  vtDocument again;
+  read = ReadDocument(path, again);
+  if (read.Status != 200) return read;
+  if (again.Version() != document.Version()) return vtEditResult::Fail(409, path + " changed while it was read; read it again");
+  version = document.Version();
+  return {};
+}
+
+vtEditResult vtEditor::EditKey(const std::string& path, const std::string& version, int layer, int key,
+                               const std::function<void(vtKeyValues&)>& change) {
+  return EditLayers(path, version, [&](const vtDocument& document, vtLayerModel& expected, Candidates& ways) {
+    vtLayerEntry* entry = nullptr;
+    const vtEditResult found = FindLayer(expected, layer, entry);
+    if (found.Status != 200) return found;
+    auto& keys = entry->Keys;
+    if (key < 0 || static_cast<std::size_t>(key) >= keys.size())
+      return vtEditResult::Fail(404, "layer " + std::to_string(layer) + " has no key " + std::to_string(key));
+    const vtLayerKeyEntry old = keys[static_cast<std::size_t>(key)];
+    vtKeyValues values = old.Values;
+    change(values);
+    keys.erase(keys.begin() + key);
+    if (TimeTaken(keys, values.Time)) return vtEditResult::Fail(400, "another key of the layer is at " + std::to_string(values.Time) + " ms");
+    const std::size_t place = KeyPlace(keys, values.Time);
+    std::string patched;
+    if (!PatchKeyLine(document, old.At, old.Values, values, patched)) patched = WholeKeyLine(document, old.At, values);
+    if (place == static_cast<std::size_t>(key)) {  // the order stays: the line changes where it stands
+      ways.push_back({{old.At, 1, {patched}}});
+      ways.push_back({{old.At, 1, {WholeKeyLine(document, old.At, values)}}});
+    } else {  // a key dragged past another: its line moves into time order
+      int before = 0;
+      std::string indent;
+      KeyLinePlace(document, *entry, keys, place, before, indent);
+      ways.push_back({{old.At, 1, {}}, {before, 0, {patched}}});
+    }
+    keys.insert(keys.begin() + static_cast<std::ptrdiff_t>(place), {values, 0});
+    return vtEditResult{};
+  });
+}
+
+vtEditResult vtEditor::AddKey(const std::string& path, const std::string& version, int layer,
+                              const std::function<void(vtKeyValues&)>& set) {
+  return EditLayers(path, version, [&](const vtDocument& document, vtLayerModel& expected, Candidates& ways) {
+    vtLayerEntry* entry = nullptr;
+    const vtEditResult found = FindLayer(expected, layer, entry);
+    if (found.Status != 200) return found;
+    auto& keys = entry->Keys;
+    vtKeyValues probe;
+    set(probe);
+    const std::size_t place = KeyPlace(keys, probe.Time);
+    // Values not given are the neighbour's: the key before, else the one
+    // after; a first key is white and opaque.
+    vtKeyValues values;
+    values.R = values.G = values.B = values.A = 255;
+    if (!keys.empty()) values = keys[place > 0 ? place - 1 : 0].Values;
+    set(values);
+    if (TimeTaken(keys, values.Time))
+      return vtEditResult::Fail(400, "another key of the layer is at " + std::to_string(values.Time) + " ms");
+    int before = 0;
+    std::string indent;
+    KeyLinePlace(document, *entry, keys, place, before, indent);
+    ways.push_back({{before, 0, {indent + WholeKeyLine(vtDocument(), 1, values)}}});
+    keys.insert(keys.begin() + static_cast<std::ptrdiff_t>(place), {values, 0});
+    return vtEditResult{};
+  });
+}
+
+vtEditResult vtEditor::DeleteKey(const std::string& path, const std::string& version, int layer, int key) {
+  return EditLayers(path, version, [&](const vtDocument&, vtLayerModel& expected, Candidates& ways) {
+    vtLayerEntry* entry = nullptr;
+    const vtEditResult found = FindLayer(expected, layer, entry);
+    if (found.Status != 200) return found;
+    auto& keys = entry->Keys;
+    if (key < 0 || static_cast<std::size_t>(key) >= keys.size())
+      return vtEditResult::Fail(404, "layer " + std::to_string(layer) + " has no key " + std::to_string(key));
+    ways.push_back({{keys[static_cast<std::size_t>(key)].At, 1, {}}});
+    keys.erase(keys.begin() + key);
+    return vtEditResult{};
+  });
+}
+
+vtEditResult vtEditor::EditLayers(const std::string& path, const std::string& version, const LayerChange& change) {
+  vtDocument document;
+  vtEditResult read = ReadDocument(path, document);
+  if (read.Status != 200) return read;
+  if (document.Version() != version) return Stale(path, version, document.Version());
+  vtLayerModel model;
+  std::string now;
+  read = ReadLayers(path, model, now);
+  if (read.Status != 200) return read;
+  if (now != version) return Stale(path, version, now);
+  vtLayerModel expected = model;
+  Candidates ways;
+  const vtEditResult made = change(document, expected, ways);
+  if (made.Status != 200) return made;
+  return WriteFirstThatReads(path, document, ways, [&](const std::string& staged, std::string& why) {
+    vtLayerModel got;
+    if (!ReadLayerModel(staged, got, why)) return false;
+    if (got.SameLayers(expected)) return true;
+    why = "the change would not read back as asked in " + path + ": the lines around it are laid out in a way it cannot follow";
+    return false;
+  });
+}
+
 // ---------------------------------------------------------------- writing
 
 // The script is read as the page saw it (the version), the change is made,
@@ -144,15 +297,21 @@ vtEditResult vtEditor::EditScript(const std::string& scriptPath, const std::stri
   Candidates ways;
   const vtEditResult made = change(document, expected, ways);
   if (made.Status != 200) return made;
-  vtEditResult last = vtEditResult::Fail(400, "the change cannot be made in " + scriptPath);
+  return WriteFirstThatReads(scriptPath, document, ways, [&](const std::string& staged, std::string& why) {
+    vtScriptModel got;
+    if (!ReadScriptModel(staged, got, why)) return false;
+    if (got.SameDemo(expected)) return true;
+    why = "the change would not read back as asked in " + scriptPath +
+          ": the lines around it are laid out in a way it cannot follow";
+    return false;
+  });
+}
+
+vtEditResult vtEditor::WriteFirstThatReads(const std::string& path, const vtDocument& document, const Candidates& ways,
+                                           const std::function<bool(const std::string&, std::string&)>& check) {
+  vtEditResult last = vtEditResult::Fail(400, "the change cannot be made in " + path);
   for (const std::vector<vtLineChange>& way : ways) {
-    last = WriteChecked(scriptPath, document, document.Apply(way), [&](const std::string& staged, std::string& why) {
-      vtScriptModel got;
-      if (!ReadScriptModel(staged, got, why)) return false;
-      if (got.SameDemo(expected)) return true;
-      why = "the change would not read back as asked in " + scriptPath + ": the lines around it are laid out in a way it cannot follow";
-      return false;
-    });
+    last = WriteChecked(path, document, document.Apply(way), check);
     if (last.Status != 400) return last;
   }
   return last;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "edit/vtDocumentU.h"
+#include "edit/vtLayerEditU.h"
 #include "edit/vtScriptEditU.h"
 
 struct vtEditResult {
@@ -51,6 +52,21 @@ class vtEditor {
   // The item goes to position `to` of the drawing order.
   vtEditResult MoveItem(const std::string& scriptPath, const std::string& version, int item, int to);
 
+  // ---- keys of the layer file at path (an engine path): layers and keys
+  // named by their place in the file, from 0. Keys stay in time order (a
+  // key moved past another moves its line); two keys of a layer never
+  // share a time (400).
+  // The layers as the player reads them, and the file's version.
+  vtEditResult ReadLayers(const std::string& path, vtLayerModel& model, std::string& version);
+  // change gets the key's values as they are and sets the new ones.
+  vtEditResult EditKey(const std::string& path, const std::string& version, int layer, int key,
+                       const std::function<void(vtKeyValues&)>& change);
+  // set gets the values of the key before the new one's time (else the
+  // first key's; white and opaque in an empty layer) and sets those given.
+  vtEditResult AddKey(const std::string& path, const std::string& version, int layer,
+                      const std::function<void(vtKeyValues&)>& set);
+  vtEditResult DeleteKey(const std::string& path, const std::string& version, int layer, int key);
+
   // ---- history
   vtEditResult Undo();
   vtEditResult Redo();
@@ -70,7 +86,12 @@ class vtEditor {
   using Candidates = std::vector<std::vector<vtLineChange>>;
   using ScriptChange = std::function<vtEditResult(const vtDocument&, vtScriptModel& expected, Candidates&)>;
 
+  using LayerChange = std::function<vtEditResult(const vtDocument&, vtLayerModel& expected, Candidates&)>;
+
   vtEditResult EditScript(const std::string& scriptPath, const std::string& version, const ScriptChange& change);
+  vtEditResult EditLayers(const std::string& path, const std::string& version, const LayerChange& change);
+  vtEditResult WriteFirstThatReads(const std::string& path, const vtDocument& document, const Candidates& ways,
+                                   const std::function<bool(const std::string& staged, std::string& why)>& check);
   vtEditResult WriteChecked(const std::string& path, const vtDocument& document, const std::string& bytes,
                             const std::function<bool(const std::string& staged, std::string& why)>& check,
                             bool remember = true);

@@ -155,6 +155,7 @@ void vtLayerSystem::LoadFromFile() {
 void vtLayerSystem::ReadLayer(vtText& reader) {
   Layers.push_back(std::make_unique<vtLayer>());
   vtLayer& layer = *Layers.back();
+  layer.SourceLine = reader.LineNumber;
   while (!reader.Contains("}") && !reader.Eof()) {
     if (!reader.ReadLine()) continue;
     if (reader.Contains(vtLayerKeys::Picture.Name)) {
@@ -191,6 +192,7 @@ void NoteKeyOrder(const vtText& reader, const std::vector<std::unique_ptr<vtLaye
 
 void vtLayerSystem::ReadKeys(vtText& reader, vtLayer& layer) {
   layer.Keys.emplace();
+  layer.KeysLine = reader.LineNumber;
   while (!reader.Contains("}") && !reader.Eof()) {
     if (!reader.ReadLine() || !reader.Contains(vtLayerKeys::Key.Name)) continue;
     layer.Keys->push_back(ReadKey(reader));
@@ -212,6 +214,7 @@ std::unique_ptr<vtLayerKey> vtLayerSystem::ReadKey(vtText& reader) {
   key->Color.G = ToDecimal(reader, reader.NextToken());
   key->Color.B = ToDecimal(reader, reader.NextToken());
   key->Color.A = ToDecimal(reader, reader.Line);
+  key->SourceLine = reader.LineNumber;
   return key;
 }
 

@@ -30,6 +30,7 @@ class vtLayerKey {
   float Angle = 0;                // degrees, counter-clockwise
   vtVec2D Size;                   // width and height in layer-space units
   vtColRGBA Color;                // 0 to 255 per component
+  std::int32_t SourceLine = 0;    // the file's line it was read from (from 1)
 
   std::string ToString() const;
 };
@@ -44,6 +45,8 @@ class vtLayer {
   std::int32_t BlendDFactor = 0;
   // Empty when the layer has no keys block; an empty list is an empty block.
   std::optional<vtLayerKeyList> Keys;
+  std::int32_t SourceLine = 0;  // the file's "VT_LAYER {" line (from 1)
+  std::int32_t KeysLine = 0;    // its "VT_KEYS {" line; 0 without one
 
   // The two keys that frame time: a the last at or before it, b the first
   // at or after it. False when the layer is not drawn at that time: no keys,
@@ -61,6 +64,9 @@ class vtLayerSystem : public vtRenderItem {
 
   std::vector<std::unique_ptr<vtLayer>> Layers;
   bool Loaded = false;  // true once the whole file has been read
+  // False: LoadFromFile reads the layers without loading their pictures
+  // (no GL, no texture store): the editor reads files this way.
+  bool LoadPictures = true;
 
   void Render(float time) override;
   void ListTextures(std::vector<const vtTexture*>& out) const override;

@@ -52,7 +52,12 @@ struct vtStudioReply {
 
 // An edit of the demo's files, its values checked by the server; the main
 // loop applies it between frames (vtStudio).
-enum class vtStudioEditKind { Line, LineAdd, LineDelete, ItemAdd, ItemDelete, ItemMove, Undo, Redo };
+enum class vtStudioEditKind {
+  Line, LineAdd, LineDelete, ItemAdd, ItemDelete, ItemMove, Layers, Key, KeyAdd, KeyDelete, Undo, Redo
+};
+// A key's values by name, in the order of the key line.
+inline constexpr const char* kKeyValueNames[11] = {"time",   "x",     "y", "interpolation", "angle", "width",
+                                                   "height", "r",     "g", "b",             "a"};
 struct vtStudioEdit {
   vtStudioEditKind Kind = vtStudioEditKind::Line;
   int Item = -1, Line = -1;
@@ -63,6 +68,8 @@ struct vtStudioEdit {
   std::optional<std::int32_t> Mode;  // unset: as it is (a new line: 0)
   std::optional<std::string> Play;   // unset: as it is (a new line: "vt_PLAY")
   std::string Version;               // of the file the edit was made on
+  int Layer = -1, Key = -1;          // Layers (read), Key...
+  std::optional<double> KeyValues[11];  // by kKeyValueNames; unset: as it is
 };
 
 // The timeline as the page shows it, built by the main loop when the items

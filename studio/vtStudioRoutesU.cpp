@@ -301,6 +301,93 @@ vtStudioReply SetSettings(vtStudioExchange& exchange, const HttpRequest&, const 
   return {200, settings};
 }
 
+// The key values given in body["values"]: each a finite number in its
+// range (times and interpolations whole); all of them when required.
+bool ReadKeyValues(const json& body, bool timeRequired, vtStudioEdit& edit, std::string& why) {
+  const auto values = body.find("values");
+  if (values == body.end() || !values->is_object()) {
+    why = "\"values\" must be an object of key values";
+    return false;
+  }
+  struct Range {
+    double Low, High;
+    bool Whole;
+  };
+  constexpr double kFar = 1e7;
+  const Range ranges[11] = {{0, 4294967295.0, true}, {-kFar, kFar, false}, {-kFar, kFar, false}, {0, 2, true},
+                            {-kFar, kFar, false},   {-kFar, kFar, false}, {-kFar, kFar, false}, {0, 255, false},
+                            {0, 255, false},        {0, 255, false},      {0, 255, false}};
+  for (const auto& [name, value] : values->items()) {
+    if (std::find_if(std::begin(kKeyValueNames), std::end(kKeyValueNames),
+                     [&](const char* known) { return name == known; }) == std::end(kKeyValueNames)) {
+      why = "\"" + name + "\" is no key value";
+      return false;
+    }
+  }
+  for (int i = 0; i < 11; ++i) {
+    if (!values->contains(kKeyValueNames[i])) {
+      if (i == 0 && timeRequired) {
+        why = "\"time\" is missing";
+        return false;
+      }
+      continue;
+    }
+    double number = 0;
+    if (!ReadNumber(*values, kKeyValueNames[i], ranges[i].Low, ranges[i].High, number, why)) return false;
+    if (ranges[i].Whole && number != std::floor(number)) {
+      why = std::string("\"") + kKeyValueNames[i] + "\" must be a whole number";
+      return false;
+    }
+    edit.KeyValues[i] = number;
+  }
+  return true;
+}
+
+// ?item=I
+vtStudioReply GetLayers(vtStudioExchange& exchange, const HttpRequest& request, const json&) {
+  const std::string* text = request.Param("item");
+  const bool digits = text && !text->empty() && text->size() <= 9 &&
+                      text->find_first_not_of("0123456789") == std::string::npos;
+  if (!digits) return StudioError(400, "item must be an item's index");
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::Layers;
+  edit.Item = std::stoi(*text);
+  return ApplyEdit(exchange, edit);
+}
+
+// {"item", "layer", "key", "values": {...}, "version"}
+vtStudioReply EditKey(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::Key;
+  std::string why;
+  if (!ReadItem(body, edit, why) || !ReadWhole(body, "layer", 0, kMaxIndex, edit.Layer, why) ||
+      !ReadWhole(body, "key", 0, kMaxIndex, edit.Key, why) || !ReadKeyValues(body, false, edit, why))
+    return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// {"item", "layer", "values": {"time", ...}, "version"}
+vtStudioReply AddKey(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::KeyAdd;
+  std::string why;
+  if (!ReadItem(body, edit, why) || !ReadWhole(body, "layer", 0, kMaxIndex, edit.Layer, why) ||
+      !ReadKeyValues(body, true, edit, why))
+    return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// {"item", "layer", "key", "version"}
+vtStudioReply DeleteKey(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
+  vtStudioEdit edit;
+  edit.Kind = vtStudioEditKind::KeyDelete;
+  std::string why;
+  if (!ReadItem(body, edit, why) || !ReadWhole(body, "layer", 0, kMaxIndex, edit.Layer, why) ||
+      !ReadWhole(body, "key", 0, kMaxIndex, edit.Key, why))
+    return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
 vtStudioReply Undo(vtStudioExchange& exchange, const HttpRequest&, const json&) {
   vtStudioEdit edit;
   edit.Kind = vtStudioEditKind::Undo;
@@ -338,6 +425,10 @@ const vtStudioRoute kStudioRoutes[] = {
     {"POST", "/api/edit/item/delete", Kind::Json, DeleteItem},
     {"POST", "/api/edit/item/move", Kind::Json, MoveItem},
     {"GET", "/api/files", Kind::Json, GetFiles},
+    {"GET", "/api/layers", Kind::Json, GetLayers},
+    {"POST", "/api/edit/key", Kind::Json, EditKey},
+    {"POST", "/api/edit/key/add", Kind::Json, AddKey},
+    {"POST", "/api/edit/key/delete", Kind::Json, DeleteKey},
     {"GET", "/api/settings", Kind::Json, GetSettings},
     {"POST", "/api/settings", Kind::Json, SetSettings},
     {"POST", "/api/undo", Kind::Json, Undo, true},

@@ -178,6 +178,7 @@ void vtStudio::PublishTimeline() {
 // ---------------------------------------------------------------- edits
 
 vtStudioReply vtStudio::ApplyEdit(const vtStudioEdit& edit) {
+  if (edit.Kind == vtStudioEditKind::Layers) return ReadLayers(edit.Item);
   const vtEditResult result = RunEdit(edit);
   if (result.Status != 200) return {result.Status, {{"error", ShortPath(result.Why)}}};
   ReloadOwnWrite(result);
@@ -206,10 +207,79 @@ vtEditResult vtStudio::RunEdit(const vtStudioEdit& edit) {
     }
     case vtStudioEditKind::ItemDelete: return editor_.DeleteItem(script, edit.Version, edit.Item);
     case vtStudioEditKind::ItemMove: return editor_.MoveItem(script, edit.Version, edit.Item, edit.To);
+    case vtStudioEditKind::Key:
+    case vtStudioEditKind::KeyAdd:
+    case vtStudioEditKind::KeyDelete: return RunKeyEdit(edit);
+    case vtStudioEditKind::Layers: break;
     case vtStudioEditKind::Undo: return editor_.Undo();
     case vtStudioEditKind::Redo: return editor_.Redo();
   }
   return vtEditResult::Fail(400, "unknown edit");
+}
+
+namespace {
+
+void SetKeyValues(const vtStudioEdit& edit, vtKeyValues& values) {
+  const auto& v = edit.KeyValues;
+  if (v[0]) values.Time = static_cast<std::uint32_t>(*v[0]);
+  float* const floats[] = {nullptr, &values.X, &values.Y, nullptr, &values.Angle, &values.Width,
+                           &values.Height, &values.R, &values.G, &values.B, &values.A};
+  for (int i = 1; i < 11; ++i)
+    if (v[i] && floats[i]) *floats[i] = static_cast<float>(*v[i]);
+  if (v[3]) values.Interpolation = static_cast<std::int32_t>(*v[3]);
+}
+
+}  // namespace
+
+// The layer file of a vt_2D_VTL item; "" with the refusal otherwise.
+std::string vtStudio::LayerFile(int item, vtEditResult& refusal) const {
+  if (item < 0 || static_cast<std::size_t>(item) >= demo_.Items.size()) {
+    refusal = vtEditResult::Fail(404, "no item " + std::to_string(item));
+    return "";
+  }
+  const vtRenderItem& found = *demo_.Items[static_cast<std::size_t>(item)];
+  if (TagName(found.ItemType) != "vt_2D_VTL") {
+    refusal = vtEditResult::Fail(400, "item " + std::to_string(item) + " is no vt_2D_VTL item");
+    return "";
+  }
+  return found.FileName;
+}
+
+vtEditResult vtStudio::RunKeyEdit(const vtStudioEdit& edit) {
+  vtEditResult refusal;
+  const std::string file = LayerFile(edit.Item, refusal);
+  if (file.empty()) return refusal;
+  const auto set = [&](vtKeyValues& values) { SetKeyValues(edit, values); };
+  if (edit.Kind == vtStudioEditKind::Key) return editor_.EditKey(file, edit.Version, edit.Layer, edit.Key, set);
+  if (edit.Kind == vtStudioEditKind::KeyAdd) return editor_.AddKey(file, edit.Version, edit.Layer, set);
+  return editor_.DeleteKey(file, edit.Version, edit.Layer, edit.Key);
+}
+
+// {"file", "version", "layers": [{"index", "source", "keys": [{...}]}]}
+vtStudioReply vtStudio::ReadLayers(int item) {
+  vtEditResult result;
+  const std::string file = LayerFile(item, result);
+  if (file.empty()) return {result.Status, {{"error", result.Why}}};
+  vtLayerModel model;
+  std::string version;
+  result = editor_.ReadLayers(file, model, version);
+  if (result.Status != 200) return {result.Status, {{"error", ShortPath(result.Why)}}};
+  json layers = json::array();
+  for (std::size_t i = 0; i < model.Layers.size(); ++i) {
+    json keys = json::array();
+    for (const vtLayerKeyEntry& key : model.Layers[i].Keys) {
+      const vtKeyValues& v = key.Values;
+      // Singles as the file writes them (0.1, not 0.100000001).
+      const auto d = [](float f) { return std::stod(FormatSingle(f)); };
+      const double values[11] = {static_cast<double>(v.Time), d(v.X), d(v.Y), static_cast<double>(v.Interpolation),
+                                 d(v.Angle), d(v.Width), d(v.Height), d(v.R), d(v.G), d(v.B), d(v.A)};
+      json shown = json::object();
+      for (int n = 0; n < 11; ++n) shown[kKeyValueNames[n]] = values[n];
+      keys.push_back(std::move(shown));
+    }
+    layers.push_back({{"index", i}, {"source", model.Layers[i].Source}, {"keys", std::move(keys)}});
+  }
+  return {200, {{"file", ShortPath(file)}, {"version", version}, {"layers", std::move(layers)}}};
 }
 
 // The written file is reloaded now, so the next frame shows it; the

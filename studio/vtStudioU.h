@@ -92,6 +92,9 @@ class vtStudio {
   void PublishTimeline();
   vtStudioReply ApplyEdit(const vtStudioEdit& edit);
   vtEditResult RunEdit(const vtStudioEdit& edit);
+  vtEditResult RunKeyEdit(const vtStudioEdit& edit);
+  vtStudioReply ReadLayers(int item);
+  std::string LayerFile(int item, vtEditResult& refusal) const;
   void ReloadOwnWrite(const vtEditResult& written);
   bool SkipOwnWrite(const std::string& enginePath);
   std::string FileVersion(const std::string& enginePath) const;

@@ -74,11 +74,23 @@ std::string Channel(const char* type, const char* file, const char* lines) {
          "\"\n\tVT_RENDER_LINES {\n" + lines + "\t}\n}\n";
 }
 
+constexpr const char* kLayers = "data\\t.vtl";
+Edit SetKey(int layer, int key, std::function<void(vtKeyValues&)> change) {
+  return [=](vtEditor& e, const std::string& v) { return e.EditKey(kLayers, v, layer, key, change); };
+}
+Edit AddKey(int layer, std::function<void(vtKeyValues&)> set) {
+  return [=](vtEditor& e, const std::string& v) { return e.AddKey(kLayers, v, layer, set); };
+}
+Edit DeleteKey(int layer, int key) {
+  return [=](vtEditor& e, const std::string& v) { return e.DeleteKey(kLayers, v, layer, key); };
+}
+
 struct ByteCase {
   const char* Name;
   std::string Before;
   Edit Change;
   std::string After;
+  const char* File = "data/test.vds";
 };
 
 TEST_F(EditorTest, OnlyTheChangedLinesChangeAndUndoGivesTheOriginalBack) {
@@ -108,7 +120,30 @@ TEST_F(EditorTest, OnlyTheChangedLinesChangeAndUndoGivesTheOriginalBack) {
   const std::string b = Channel("vt_SKY", "data\\b.vtk", "\t\tVT_RENDER_TIMES_BEGIN_END 5 15 0 \"vt_PLAY\"\n");
   const std::string c = Channel("vt_MESH", "data\\c.vto", "");
   const std::string two = "# demo\n" + a + "\n" + b;
+  const std::string layer =
+      "#Vortane Layer System\r\n\r\nVT_LAYER {\r\n\t\tVT_TEXT_SOURCE\t\t\t\"no.image\"\r\n\t\tVT_BLEND_SFACTOR\t\t770\r\n"
+      "\t\tVT_BLEND_DFACTOR\t\t771\r\n\t\tVT_KEYS {\r\n\t\t\tVT_KEY 0 512 384 0 0 256 128 255 255 255 0\r\n# fade in\r\n"
+      "\t\t\tVT_KEY  1000 512.5 384 0 45 256 128 255 255 255 255.0\r\n\t\t}\r\n}\r\n";
+  const auto layerWith = [&](const char* from, const char* to) {
+    std::string text = layer;
+    return text.replace(text.find(from), std::string(from).size(), to);
+  };
   const ByteCase cases[] = {
+      {"a key value in place, the others' text kept", layer, SetKey(0, 1, [](vtKeyValues& v) { v.X = 100.25f; }),
+       layerWith("512.5", "100.25"), "data/t.vtl"},
+      {"a colour with alpha", layer, SetKey(0, 0, [](vtKeyValues& v) { v.R = 10, v.G = 20.5f, v.A = 128; }),
+       layerWith("255 255 255 0\r", "10 20.5 255 128\r"), "data/t.vtl"},
+      {"a key dragged past another moves its line", layer, SetKey(0, 0, [](vtKeyValues& v) { v.Time = 2000; }),
+       layerWith("\t\t\tVT_KEY 0 512 384 0 0 256 128 255 255 255 0\r\n# fade in\r\n"
+                 "\t\t\tVT_KEY  1000 512.5 384 0 45 256 128 255 255 255 255.0\r\n",
+                 "# fade in\r\n\t\t\tVT_KEY  1000 512.5 384 0 45 256 128 255 255 255 255.0\r\n"
+                 "\t\t\tVT_KEY 2000 512 384 0 0 256 128 255 255 255 0\r\n"),
+       "data/t.vtl"},
+      {"a new key between, like its neighbour", layer, AddKey(0, [](vtKeyValues& v) { v.Time = 500, v.Angle = 0.1f; }),
+       layerWith("\t\t\tVT_KEY  1000", "\t\t\tVT_KEY 500 512 384 0 0.1 256 128 255 255 255 0\r\n\t\t\tVT_KEY  1000"),
+       "data/t.vtl"},
+      {"a key goes", layer, DeleteKey(0, 0), layerWith("\t\t\tVT_KEY 0 512 384 0 0 256 128 255 255 255 0\r\n", ""),
+       "data/t.vtl"},
       {"an item moves with its lines, channels stay apart", two, MoveItem(1, 0), "# demo\n" + b + "\n" + a},
       {"an item goes with its second brace and empty line", two, DeleteItem(0), "# demo\n" + b},
       {"a new item is laid out like the one before it", two, AddItem(1, "vt_MESH", "data\\c.vto"),
@@ -144,15 +179,16 @@ TEST_F(EditorTest, OnlyTheChangedLinesChangeAndUndoGivesTheOriginalBack) {
   };
   for (const ByteCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    const std::string version = Write(c.Before);
-    const vtEditResult done = c.Change(editor_, version);
+    dir_.Write(c.File, c.Before);
+    const auto disk = [&] { return ReadFileText(dir_.File(c.File)); };
+    const vtEditResult done = c.Change(editor_, DocumentVersion(c.Before));
     ASSERT_EQ(done.Status, 200) << done.Why;
-    EXPECT_EQ(Disk(), c.After);
+    EXPECT_EQ(disk(), c.After);
     EXPECT_EQ(done.Version, DocumentVersion(c.After));
     ASSERT_EQ(editor_.Undo().Status, 200);
-    EXPECT_EQ(Disk(), c.Before);
+    EXPECT_EQ(disk(), c.Before);
     ASSERT_EQ(editor_.Redo().Status, 200);
-    EXPECT_EQ(Disk(), c.After);
+    EXPECT_EQ(disk(), c.After);
   }
 }
 

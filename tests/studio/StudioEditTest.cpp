@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "edit/vtDocumentU.h"
+#include "layers/vtLSysU.h"
 #include "live/vtReloadU.h"
 #include "platform/MessageBox.h"
 #include "runtime/vtDSysU.h"
@@ -46,10 +47,11 @@ class StudioEditTest : public testsupport::DemoGlTest {
   }
   void TearDown() override { studio_.Stop(); }
 
-  // A POST answered while the main loop runs frames.
+  // A POST (a GET without a body) answered while the main loop runs frames.
   std::pair<int, json> Post(const std::string& path, const json& body) {
     auto answer = std::async(std::launch::async, [&] {
       httplib::Headers headers{{"X-Vortane-Token", studio_.Server().Token()}};
+      if (body.is_null()) return client_->Get(path.c_str(), headers);
       return client_->Post(path.c_str(), headers, body.dump(), "application/json");
     });
     while (answer.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
@@ -186,6 +188,37 @@ TEST_F(StudioEditTest, ItemsComeGoAndMoveAndTheSettingsStayOutOfTheScript) {
   EXPECT_EQ(body, json({{"tempo", 128.0}, {"offset", 0}}));
   EXPECT_EQ(Post("/api/settings", {{"tempo", 0}}).first, 400);
   EXPECT_EQ(json::parse(testsupport::ReadFileText(dir_.File("data/studio-settings.json")))["tempo"], 128);
+  EXPECT_EQ(Disk(), kScript);
+}
+
+TEST_F(StudioEditTest, LayerKeysAreReadAndEdited) {
+  dir_.Write("data/t.vtl", "VT_LAYER {\n VT_TEXT_SOURCE \"no.image\"\n VT_KEYS {\n  VT_KEY 0 1 2 0 0 3 4 5 6 7 8\n"
+                           "  VT_KEY 1000 10 20 1 0 30 40 50 60 70 80\n }\n}\n");
+  auto [status, body] = Post("/api/edit/item/add", {{"type", "vt_2D_VTL"}, {"file", "data\\t.vtl"}, {"at", 1},
+                                                    {"version", Version()}});
+  ASSERT_EQ(status, 200) << body.dump();
+  EXPECT_EQ(Post("/api/layers?item=0", nullptr).first, 400) << "no layer item";
+  const json layers = Post("/api/layers?item=1", nullptr).second;
+  EXPECT_EQ(layers["file"], "data\\t.vtl");
+  EXPECT_EQ(layers["layers"][0]["keys"][1],
+            json({{"time", 1000}, {"x", 10}, {"y", 20}, {"interpolation", 1}, {"angle", 0}, {"width", 30},
+                  {"height", 40}, {"r", 50}, {"g", 60}, {"b", 70}, {"a", 80}}));
+  const json key = {{"item", 1}, {"layer", 0}, {"key", 1}, {"version", layers["version"]}};
+  json moved = key;
+  moved["values"] = {{"time", 1500}, {"r", 255}, {"a", 127.5}};
+  std::tie(status, body) = Post("/api/edit/key", moved);
+  ASSERT_EQ(status, 200) << body.dump();
+  const auto& keys = *dynamic_cast<vtLayerSystem&>(*demo_.Items[1]).Layers[0]->Keys;
+  EXPECT_EQ(keys[1]->Time, 1500u) << "the next frame shows it";
+  EXPECT_EQ(keys[1]->Color.A, 127.5f);
+  json bad = key;
+  bad["values"] = {{"r", 256}};
+  EXPECT_EQ(Post("/api/edit/key", bad).first, 400);
+  bad["values"] = {{"shade", 1}};
+  EXPECT_EQ(Post("/api/edit/key", bad).first, 400);
+  EXPECT_EQ(Post("/api/edit/key", moved).first, 409) << "made on the old version";
+  EXPECT_EQ(Post("/api/undo", json::object()).first, 200);
+  EXPECT_EQ(Post("/api/undo", json::object()).first, 200);
   EXPECT_EQ(Disk(), kScript);
 }
 

@@ -1,0 +1,135 @@
+#include "edit/vtLayerEditU.h"
+
+#include "core/vtTextU.h"
+#include "core/vtTypeU.h"
+#include "layers/vtLSysU.h"
+
+namespace {
+
+constexpr int kValues = 11;
+
+struct Span {
+  std::size_t At = 0, Size = 0;
+};
+
+// Where the reader finds the eleven values of a key line
+// (vtLayerSystem::ReadKey): behind the last 'Y' and one character, ten
+// words, then the rest of the line without its trailing blanks.
+bool KeyLineSpans(std::string_view text, Span (&spans)[kValues]) {
+  const std::size_t y = text.rfind('Y');
+  if (y == std::string_view::npos) return false;
+  const auto blank = [&](std::size_t i) { return text[i] == ' ' || text[i] == '\t'; };
+  std::size_t at = y + 2;
+  for (int i = 0; i < kValues - 1; ++i) {
+    if (at >= text.size()) return false;
+    std::size_t end = at + 1;
+    while (end < text.size() && !blank(end)) ++end;
+    std::size_t digits = at;
+    while (digits < end && blank(digits)) ++digits;
+    if (digits == end) return false;
+    spans[i] = {digits, end - digits};
+    at = end;
+    if (at < text.size()) ++at;
+    while (at < text.size() && blank(at)) ++at;
+  }
+  std::size_t end = text.size();
+  while (end > at && blank(end - 1)) --end;
+  if (end <= at) return false;
+  spans[kValues - 1] = {at, end - at};
+  return true;
+}
+
+std::string ValueText(const vtKeyValues& v, int i) {
+  switch (i) {
+    case 0: return FormatInteger(v.Time);
+    case 1: return FormatSingle(v.X);
+    case 2: return FormatSingle(v.Y);
+    case 3: return FormatInteger(v.Interpolation);
+    case 4: return FormatSingle(v.Angle);
+    case 5: return FormatSingle(v.Width);
+    case 6: return FormatSingle(v.Height);
+    case 7: return FormatSingle(v.R);
+    case 8: return FormatSingle(v.G);
+    case 9: return FormatSingle(v.B);
+    default: return FormatSingle(v.A);
+  }
+}
+
+bool SameValue(const vtKeyValues& a, const vtKeyValues& b, int i) { return ValueText(a, i) == ValueText(b, i); }
+
+}  // namespace
+
+bool vtKeyValues::operator==(const vtKeyValues& o) const {
+  for (int i = 0; i < kValues; ++i)
+    if (!SameValue(*this, o, i)) return false;
+  return true;
+}
+
+bool vtLayerModel::SameLayers(const vtLayerModel& other) const {
+  if (Layers.size() != other.Layers.size()) return false;
+  for (std::size_t i = 0; i < Layers.size(); ++i) {
+    const vtLayerEntry &a = Layers[i], &b = other.Layers[i];
+    if (a.Source != b.Source || a.BlendS != b.BlendS || a.BlendD != b.BlendD || a.Keys.size() != b.Keys.size() ||
+        (a.KeysOpen == 0) != (b.KeysOpen == 0))
+      return false;
+    for (std::size_t k = 0; k < a.Keys.size(); ++k)
+      if (!(a.Keys[k].Values == b.Keys[k].Values)) return false;
+  }
+  return true;
+}
+
+bool ReadLayerModel(const std::string& path, vtLayerModel& model, std::string& why) {
+  vtLayerSystem layers(vt_2D_VTL, path);
+  layers.LoadPictures = false;
+  try {
+    layers.LoadFromFile();
+  } catch (const vtConvertError& error) {
+    why = std::string(error.what()) + " (" + path + ", line " + std::to_string(error.LineNumber) + ")";
+    return false;
+  } catch (const vtIOError& error) {
+    why = std::string(error.what()) + " (" + path + ")";
+    return false;
+  }
+  if (!layers.Loaded) {
+    why = "the layer file " + path + " cannot be read";
+    return false;
+  }
+  model = {};
+  for (const auto& layer : layers.Layers) {
+    vtLayerEntry entry;
+    entry.Source = layer->TextureSource;
+    entry.BlendS = layer->BlendSFactor;
+    entry.BlendD = layer->BlendDFactor;
+    entry.At = layer->SourceLine;
+    entry.KeysOpen = layer->Keys ? layer->KeysLine : 0;
+    if (layer->Keys)
+      for (const auto& key : *layer->Keys)
+        entry.Keys.push_back({{key->Time, key->Position.X, key->Position.Y, key->Interpolation, key->Angle,
+                               key->Size.X, key->Size.Y, key->Color.R, key->Color.G, key->Color.B, key->Color.A},
+                              key->SourceLine});
+    model.Layers.push_back(std::move(entry));
+  }
+  return true;
+}
+
+bool PatchKeyLine(const vtDocument& document, int at, const vtKeyValues& old, const vtKeyValues& values,
+                  std::string& text) {
+  const std::string_view line = document.Text(at);
+  Span spans[kValues];
+  if (line.find("VT_KEY") == std::string_view::npos || !KeyLineSpans(line, spans)) return false;
+  text.clear();
+  std::size_t copied = 0;
+  for (int i = 0; i < kValues; ++i) {
+    if (SameValue(old, values, i)) continue;
+    text.append(line.substr(copied, spans[i].At - copied)).append(ValueText(values, i));
+    copied = spans[i].At + spans[i].Size;
+  }
+  text.append(line.substr(copied));
+  return true;
+}
+
+std::string WholeKeyLine(const vtDocument& document, int like, const vtKeyValues& values) {
+  std::string text = std::string(document.Indentation(like)) + "VT_KEY";
+  for (int i = 0; i < kValues; ++i) text += " " + ValueText(values, i);
+  return text;
+}
