@@ -252,6 +252,44 @@ def near_numbers(player, probe):
     probe()
 
 
+EDITS = ["/api/edit/line", "/api/edit/line/add", "/api/edit/line/delete", "/api/edit/item/add",
+         "/api/edit/item/delete", "/api/edit/item/move", "/api/edit/key", "/api/edit/key/add",
+         "/api/edit/key/delete", "/api/undo", "/api/redo", "/api/settings"]
+
+
+def demo_files(player):
+    """Every file of the demo's folder (links not followed) with its bytes."""
+    files = {}
+    for folder, _, names in os.walk("/proc/%d/cwd/data" % player.pid):
+        for name in names:
+            path = os.path.join(folder, name)
+            if not os.path.islink(path):
+                with open(path, "rb") as f:
+                    files[path] = f.read()
+    return files
+
+
+def edits_refused(player, probe):
+    """Every edit without the token or from another page, and new items' files outside the demo: refused."""
+    link = "/proc/%d/cwd/data/outside" % player.pid
+    if not os.path.lexists(link):
+        os.symlink("/tmp", link)
+    before = demo_files(player)
+    reply = talk(player.port, player.request("GET", "/api/timeline", ["Connection: close"]))
+    version = json.loads(reply.split(b"\r\n\r\n", 1)[1])["script"]["version"]
+    body = json.dumps({"item": 0, "line": 0, "begin": 0, "end": 10, "version": version, "tempo": 90}).encode()
+    for path in EDITS:
+        for headers, token in (([], False), (["Origin: http://evil.example"], True)):
+            reply = talk(player.port, player.request("POST", path, headers + ["Connection: close"], body, token=token))
+            expect(status_of(reply) == "403", "%s %s: %r" % (path, headers or "without the token", reply[:40]))
+    for name in ("../../outside.vtt", "/tmp/outside.vtt", "data\\..\\..\\outside.vtt", "data/outside/x.vtt"):
+        body = json.dumps({"type": "vt_TRANS", "file": name, "at": 0, "version": version}).encode()
+        reply = talk(player.port, player.request("POST", "/api/edit/item/add", ["Connection: close"], body))
+        expect(status_of(reply) == "400", "a new item's file %s: %r" % (name, reply[:40]))
+    expect(demo_files(player) == before, "a refused edit changed the demo's files")
+    probe()
+
+
 def sigterm(player, probe):
     """SIGTERM with 1,000 trickling connections and 16 event streams open."""
     held = [connect(player.port) for _ in range(HELD)]
@@ -281,6 +319,7 @@ ATTACKS = [
     ("a refused request's body holding a request", smuggled),
     ("two Host headers", two_hosts),
     ("numbers a float would round into range", near_numbers),
+    ("edits without the token, from another page, or naming files outside the demo", edits_refused),
     ("SIGTERM under %d trickling connections" % HELD, sigterm),
 ]
 
