@@ -12,6 +12,11 @@
 // Music reload: a 5-minute music file (Ogg Vorbis) is named by the script,
 // then saved again; the longest frame while each reload is under way (the
 // file opened, the stream replaced) must stay under two frames at 60 Hz.
+// Edit to picture: the studio's page asks for a render line's begin to
+// change (POST /api/edit/line on the real server, from another thread);
+// from the moment before the POST to the end of the first frame that shows
+// it: the player writes the script, reads it back, reloads it between two
+// frames and draws.
 //
 // No growth: every item file of the demo, one of its pictures and the script
 // are reloaded many times, each item file also with a malformed number (a
@@ -46,6 +51,10 @@
 #include "platform/Memory.h"
 #include "runtime/vtDSysU.h"
 #include "runtime/vtStartU.h"
+#include "studio/vtStudioU.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 namespace bench {
 namespace {
@@ -230,6 +239,55 @@ double LongestFrameFor(vtLiveSession& live, double seconds) {
   return longest;
 }
 
+// Milliseconds from each POST to the end of the frame showing its edit.
+std::vector<double> EditToPicture(vtLiveSession& live, int edits, std::vector<double>& frameMs) {
+  vtStudio studio(*DemoSystem);
+  studio.SetReloads(&live.Reloads());
+  std::string error;
+  if (!studio.Start(0, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return {};
+  }
+  std::atomic<std::int64_t> postedAt{0};
+  std::atomic<bool> done{false};
+  std::thread page([&] {
+    httplib::Client client("127.0.0.1", studio.Port());
+    client.set_read_timeout(30, 0);
+    const httplib::Headers token{{"X-Vortane-Token", studio.Server().Token()}};
+    auto timeline = nlohmann::json::parse(client.Get("/api/timeline", token)->body);
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> pause(40, 120);
+    for (int i = 0; i < edits; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+      const nlohmann::json line = timeline["items"][0]["lines"][0];
+      const nlohmann::json edit = {{"item", 0}, {"line", 0}, {"begin", i % 2 == 0 ? 2 : 1}, {"end", line["end"]},
+                                   {"version", timeline["script"]["version"]}};
+      postedAt = Clock::now().time_since_epoch().count();
+      const auto answer = client.Post("/api/edit/line", token, edit.dump(), "application/json");
+      if (!answer || answer->status != 200) break;
+      timeline = nlohmann::json::parse(answer->body);
+    }
+    done = true;
+  });
+  std::vector<double> ms;
+  while (!done) {
+    const std::uint64_t events = studio.Exchange().LastEventId();
+    const auto start = Clock::now();
+    studio.BeforeFrame();
+    DrawFrame(live);
+    studio.AfterFrame();
+    frameMs.push_back(SecondsSince(start) * 1e3);
+    if (studio.Exchange().LastEventId() != events) {  // the edit's event: this frame shows it
+      const auto end = Clock::now().time_since_epoch().count();
+      ms.push_back(static_cast<double>(end - postedAt.load()) * 1e3 * Clock::period::num / Clock::period::den);
+    }
+  }
+  page.join();
+  studio.SetReloads(nullptr);
+  studio.Stop();
+  return ms;
+}
+
 struct GlCount {
   int Lists = 0, Textures = 0;
 };
@@ -383,6 +441,17 @@ int RunLiveBench(int argc, char** argv) {
               MetText(byScript >= 0 && bySave >= 0 && std::max(byScript, bySave) < 1000.0 / 30)});
     SaveByRename(demo.File("data/tunnel_test.vds"), script);
     for (int i = 0; i < 20; ++i) DrawFrame(*live);
+}
+
+  {
+    std::vector<double> frameMs;
+    const std::vector<double> ms = EditToPicture(*live, options.Edits, frameMs);
+    const double median = Median(ms), p95 = Percentile(ms, 0.95);
+    std::printf("studio edit: %zu edits, median %.1f ms, p95 %.1f ms, max %.1f ms; frames: median %.1f ms\n", ms.size(),
+                median, p95, Percentile(ms, 1.0), Median(frameMs));
+    PrintRow({"Studio edit of a render line: POST to end of frame, median / p95",
+              Format("%.1f", median) + " / " + Format("%.1f", p95) + " ms", "-", "-", "< 50 / < 100 ms",
+              MetText(!ms.empty() && median < 50 && p95 < 100)});
   }
 
   const GrowthResult growth = NoGrowth(*live, demo, files[2], options.Cycles);
