@@ -283,31 +283,42 @@ TEST_F(EditorTest, NewItemFilesStayInsideTheDemoFolder) {
   }
 }
 
-// Random edits of the sample demo's script, undone to the start.
+// Random edits of the sample demo's script and a layer file, undone to the
+// start.
 TEST_F(EditorTest, ARandomEditSequenceUndoneGivesTheSampleBackByteForByte) {
-  const std::string original = ReadFileText(testsupport::SourceDir() + "/data/tunnel_test.vds");
-  Write(original);
+  const std::string script = ReadFileText(testsupport::SourceDir() + "/data/tunnel_test.vds");
+  const std::string title = ReadFileText(testsupport::SourceDir() + "/data/layers/title.vtl");
+  Write(script);
+  dir_.Write("data/t.vtl", title);
   std::mt19937 random(23);
   const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(std::max(n, 1))); };
   int done = 0;
-  for (int step = 0; step < 40; ++step) {
+  for (int step = 0; step < 60; ++step) {
     vtScriptModel model;
-    std::string why;
+    vtLayerModel layers;
+    std::string why, layerVersion;
     ASSERT_TRUE(ReadScriptModel(kPath, model, why)) << why;
+    ASSERT_EQ(editor_.ReadLayers(kLayers, layers, layerVersion).Status, 200);
     const int item = pick(static_cast<int>(model.Items.size()));
     const int lines = static_cast<int>(model.Items[static_cast<std::size_t>(item)].Lines.size());
+    const int layer = pick(static_cast<int>(layers.Layers.size()));
+    const int keys = static_cast<int>(layers.Layers[static_cast<std::size_t>(layer)].Keys.size());
     const std::int32_t begin = pick(50000);
-    const std::string version = DocumentVersion(Disk());
+    const std::uint32_t time = static_cast<std::uint32_t>(pick(20000));
     Edit edits[] = {SetLine(item, pick(lines), begin, begin + pick(9000), pick(2), "vt_UNPLAY"),
                     AddLine(item, begin, begin + 2000), DeleteLine(item, pick(lines)),
-                    MoveItem(item, pick(static_cast<int>(model.Items.size())))};
-    const vtEditResult result = edits[pick(4)](editor_, version);
+                    MoveItem(item, pick(static_cast<int>(model.Items.size()))),
+                    SetKey(layer, pick(keys), [=](vtKeyValues& v) { v.Time = time, v.X += 0.5f; }),
+                    AddKey(layer, [=](vtKeyValues& v) { v.Time = time + 1; }), DeleteKey(layer, pick(keys))};
+    const int which = pick(7);
+    const vtEditResult result = edits[which](editor_, which < 4 ? DocumentVersion(Disk()) : layerVersion);
     if (result.Status == 200) ++done;
-    else EXPECT_EQ(result.Status, 404) << result.Why;  // a line of an item without lines
+    else EXPECT_TRUE(result.Status == 404 || result.Status == 400) << result.Why;  // no such line, a time taken
   }
-  EXPECT_GT(done, 30);
+  EXPECT_GT(done, 40);
   for (int step = 0; step < done; ++step) ASSERT_EQ(editor_.Undo().Status, 200) << step;
-  EXPECT_EQ(Disk(), original);
+  EXPECT_EQ(Disk(), script);
+  EXPECT_EQ(ReadFileText(dir_.File("data/t.vtl")), title);
 }
 
 TEST_F(EditorTest, LinesSplitAsTheReaderSplitsThem) {
