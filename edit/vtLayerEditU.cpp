@@ -80,7 +80,6 @@ bool vtLayerModel::SameLayers(const vtLayerModel& other) const {
 
 bool ReadLayerModel(const std::string& path, vtLayerModel& model, std::string& why) {
   vtLayerSystem layers(vt_2D_VTL, path);
-  layers.LoadPictures = false;
   try {
     layers.LoadFromFile();
   } catch (const vtConvertError& error) {

@@ -1,9 +1,10 @@
 // Edit: the layer files (vt_2D_VTL) as the player reads them, and the line
 // changes that edit their keys. The files are read by the layer system's
-// own reader (vtLayerSystem::LoadFromFile, without loading pictures), which
-// notes on which line each layer and key stood.
+// own reader (vtLayerSystem::LoadFromFile), which notes on which line each
+// layer and key stood.
 //
-// Threads: main thread (the reader reports through the program's log).
+// Threads: main thread (the reader loads the layers' pictures through the
+// texture store, which keeps each picture once).
 #pragma once
 
 #include <cstdint>
@@ -41,8 +42,7 @@ struct vtLayerModel {
   bool SameLayers(const vtLayerModel& other) const;
 };
 
-// Reads the layer file at path with the player's reader, without loading
-// its pictures. False with the reason when it cannot be opened or does not
+// Reads the layer file at path with the player's reader. False with the reason when it cannot be opened or does not
 // read to its end.
 bool ReadLayerModel(const std::string& path, vtLayerModel& model, std::string& why);
 

@@ -64,9 +64,6 @@ class vtLayerSystem : public vtRenderItem {
 
   std::vector<std::unique_ptr<vtLayer>> Layers;
   bool Loaded = false;  // true once the whole file has been read
-  // False: LoadFromFile reads the layers without loading their pictures
-  // (no GL, no texture store): the editor reads files this way.
-  bool LoadPictures = true;
 
   void Render(float time) override;
   void ListTextures(std::vector<const vtTexture*>& out) const override;
