@@ -25,8 +25,8 @@ split_snippets() {
     BEGIN { n = start }
     match($0, /^ *```(vds|vtl|vtt|vtk|vto|vts|ase)( [^ ]+)?$/) {
       indent = index($0, "`") - 1
-      spec = substr($0, indent + 4)
-      split(spec, part, " ")
+      info = substr($0, indent + 4)
+      split(info, part, " ")
       n++
       file = sprintf("%s/%03d.%s", dir, n, part[1])
       printf "%s", part[2] > sprintf("%s/%03d.where", dir, n)

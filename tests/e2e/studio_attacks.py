@@ -165,14 +165,14 @@ def status_of(reply):
 
 def ranges(player, probe):
     script = talk(player.port, player.request("GET", "/studio.js", ["Connection: close"], token=False))
-    spec = "Range: bytes=" + ",".join(["0-"] * 2700)
+    many_ranges = "Range: bytes=" + ",".join(["0-"] * 2700)
     for path in ("/studio.js", "/api/state"):  # an answer, and a refusal (no token)
-        reply = talk(player.port, player.request("GET", path, [spec, "Connection: close"], token=False))
+        reply = talk(player.port, player.request("GET", path, [many_ranges, "Connection: close"], token=False))
         expect(len(reply) <= len(script) + 1024, "%d bytes for %s with 2,700 ranges" % (len(reply), path))
     # 16 slow readers of the same: asked, never read.
     readers = [connect(player.port) for _ in range(16)]
     for s in readers:
-        s.sendall(player.request("GET", "/studio.js", [spec], token=False))
+        s.sendall(player.request("GET", "/studio.js", [many_ranges], token=False))
     probe()
     return readers
 
