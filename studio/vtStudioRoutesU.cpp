@@ -317,7 +317,8 @@ bool ReadKeyValues(const json& body, bool timeRequired, vtStudioEdit& edit, std:
   const Range ranges[11] = {{0, 4294967295.0, true}, {-kFar, kFar, false}, {-kFar, kFar, false}, {0, 2, true},
                             {-kFar, kFar, false},   {-kFar, kFar, false}, {-kFar, kFar, false}, {0, 255, false},
                             {0, 255, false},        {0, 255, false},      {0, 255, false}};
-  for (const auto& [name, value] : values->items()) {
+  for (const auto& entry : values->items()) {
+    const std::string& name = entry.key();  // a named variable: lambdas cannot capture structured bindings in C++17
     if (std::find_if(std::begin(kKeyValueNames), std::end(kKeyValueNames),
                      [&](const char* known) { return name == known; }) == std::end(kKeyValueNames)) {
       why = "\"" + name + "\" is no key value";
