@@ -33,6 +33,9 @@ size_t SkipLeadingBlanks(std::string_view text) {
   return i;
 }
 
+// Tabs are blanks by the time a line is read.
+bool IsBlank(std::string_view line) { return line.find_first_not_of(' ') == std::string_view::npos; }
+
 bool CheckFileExtension(const std::string& fileName, const std::string& extension) {
   if (GlobalFunc) return GlobalFunc->CheckExtension(fileName, extension);
   vtFunc func;
@@ -415,10 +418,15 @@ void vtText::ReportEndInsideBlock() {
 
 // A line that opens a block without closing it goes one level deeper; one
 // that closes without opening comes back up ("{ }" on one line is neither).
+// Every line passes here: the blank test runs only on the rare line that
+// may end a run of closing lines (a brace line is never blank).
 void vtText::CountBlocks() {
   const vtLine::Marks* marks = Line.KnownMarks();
   if (!marks) return;
-  if (Line.View().find_first_not_of(" ") != std::string_view::npos) lastLineCloses_ = marks->Closes;
+  if (marks->Closes)
+    lastLineCloses_ = true;
+  else if (lastLineCloses_ && !IsBlank(Line))
+    lastLineCloses_ = false;
   if (marks->Opens == marks->Closes) return;
   if (marks->Opens) {
     if (openBlocks_++ == 0) openBlockLine_ = LineNumber;

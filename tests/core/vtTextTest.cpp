@@ -320,6 +320,33 @@ TEST_F(vtTextFile, EndOfFileInsideABlockEndsReading) {
   EXPECT_EQ(text.Line, "");
 }
 
+// A file counts as cut when it ends inside a block after a last line
+// (blank lines aside) that closes nothing.
+TEST_F(vtTextFile, CutWatchHearsOfFilesEndingInsideABlock) {
+  const struct {
+    const char* Content;
+    const char* Report;  // in the report; nullptr: no report
+  } cases[] = {
+      {"A {\n x\n}\n", nullptr},
+      {"A {\n x\n", "block opened on line 1"},
+      {"A {\n x\n}\n  \n\t\n\n", nullptr},
+      {"A {\n}\n  \n x\n", nullptr},
+      {"A {\n B {\n }\n", nullptr},
+      {"A {\n B {\n }\n\n x\n", "block opened on line 1"},
+      {"A { }\n x\n", nullptr},
+      {"x\nA {\n}\n}\n B {\n y\n", "block opened on line 5"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Content);
+    vtText::CutWatch watch;
+    AllLines(c.Content);
+    ASSERT_EQ(watch.Reports.size(), c.Report ? 1u : 0u);
+    if (c.Report) {
+      EXPECT_NE(watch.Reports[0].find(c.Report), std::string::npos) << watch.Reports[0];
+    }
+  }
+}
+
 TEST_F(vtTextFile, TabsBecomeBlanks) {
   vtText& text = OpenWith("VT_RADIUS\t1.5\n\tx\t\ty");
   text.ReadLine();
