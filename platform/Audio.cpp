@@ -37,6 +37,14 @@ std::int64_t AudioPlayhead::Estimate(Clock::time_point now) {
 
 // --- AudioDevice -----------------------------------------------------------
 
+struct AudioDevice::Closing {
+  std::unique_ptr<AudioStream> Stream;
+  std::atomic<bool> Done{false};
+  std::thread Worker;
+};
+
+AudioDevice::AudioDevice(bool silent) : silent_(silent) {}
+
 std::unique_ptr<AudioDevice> AudioDevice::Open(std::string* whyNot, bool silent) {
   // SDL_AudioInit names the driver; SDL_InitSubSystem would take the
   // environment's choice (a real output, reached through its libraries).
@@ -49,10 +57,41 @@ std::unique_ptr<AudioDevice> AudioDevice::Open(std::string* whyNot, bool silent)
 }
 
 AudioDevice::~AudioDevice() {
+  FinishClosing();
   if (silent_)
     SDL_AudioQuit();
   else
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void AudioDevice::CloseLater(std::unique_ptr<AudioStream> stream) {
+  if (!stream) return;
+  JoinClosed();
+  SDL_PauseAudioDevice(stream->output_, 1);  // silent at once, though the close takes longer
+  auto closing = std::make_unique<Closing>();
+  closing->Stream = std::move(stream);
+  Closing& shared = *closing;
+  closing->Worker = std::thread([&shared] {
+    shared.Stream.reset();
+    shared.Done = true;
+  });
+  closing_.push_back(std::move(closing));
+}
+
+void AudioDevice::FinishClosing() {
+  for (auto& closing : closing_) closing->Worker.join();
+  closing_.clear();
+}
+
+// Closings that ended are joined (at once: their threads are done).
+void AudioDevice::JoinClosed() {
+  closing_.erase(std::remove_if(closing_.begin(), closing_.end(),
+                                [](const std::unique_ptr<Closing>& closing) {
+                                  if (!closing->Done) return false;
+                                  closing->Worker.join();
+                                  return true;
+                                }),
+                 closing_.end());
 }
 
 // --- AudioStream -----------------------------------------------------------
@@ -82,8 +121,15 @@ std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice& device, const std::s
   return Open(device, std::move(decoder), whyNot);
 }
 
-std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice&, std::unique_ptr<AudioDecoder> decoder,
+std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice& device, std::unique_ptr<AudioDecoder> decoder,
                                                std::string* whyNot) {
+  return Follow(device, nullptr, std::move(decoder), whyNot);
+}
+
+std::unique_ptr<AudioStream> AudioStream::Follow(AudioDevice& device, std::unique_ptr<AudioStream> old,
+                                                 std::unique_ptr<AudioDecoder> decoder, std::string* whyNot) {
+  if (old && old->Replace(decoder)) return old;
+  device.FinishClosing();
   std::string why;
   if (!decoder)
     why = "nothing to play";
@@ -92,11 +138,19 @@ std::unique_ptr<AudioStream> AudioStream::Open(AudioDevice&, std::unique_ptr<Aud
   std::unique_ptr<AudioStream> stream;
   if (why.empty()) {
     stream.reset(new AudioStream(std::move(decoder)));
-    if (!stream->OpenOutput()) {
+    bool open = stream->OpenOutput();
+    // A driver of a single output (SDL's dummy) opens the next one only
+    // once the old one has closed: then this waits for that.
+    if (!open && old) {
+      old.reset();
+      open = stream->OpenOutput();
+    }
+    if (!open) {
       why = std::string("the audio output cannot be opened: ") + SDL_GetError();
       stream.reset();
     }
   }
+  device.CloseLater(std::move(old));
   if (whyNot && !why.empty()) *whyNot = why;
   return stream;
 }
@@ -167,6 +221,20 @@ void AudioStream::Render(std::int16_t* out, std::size_t frames) {
   if (muted_) done = 0;
   std::fill(out + done * channels_, out + frames * channels_, std::int16_t{0});
   playhead_.Delivered(nextFrame_, AudioPlayhead::Clock::now());
+}
+
+bool AudioStream::Replace(std::unique_ptr<AudioDecoder>& decoder) {
+  if (!decoder || decoder->Rate() != rate_ || decoder->Channels() != channels_) return false;
+  SDL_PauseAudioDevice(output_, 1);  // before the lock, as in Stop
+  std::unique_ptr<AudioDecoder> old;  // freed once the lock is let go
+  std::lock_guard<std::mutex> lock(mutex_);
+  playing_ = false;
+  old = std::move(decoder_);
+  decoder_ = std::move(decoder);
+  nextFrame_ = 0;
+  endFrame_ = std::max<std::int64_t>(decoder_->Frames(), 0);
+  playhead_.Restart(0, AudioPlayhead::Clock::now());
+  return true;
 }
 
 void AudioStream::Play() {

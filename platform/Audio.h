@@ -6,12 +6,15 @@
 // and the seek keys work in.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/AudioDecoder.h"
 
@@ -45,6 +48,8 @@ class AudioPlayhead {
   std::int64_t reported_ = 0;   // last estimate: the floor of the next one
 };
 
+class AudioStream;
+
 // The SDL audio subsystem: the driver every stream's output opens on.
 class AudioDevice {
  public:
@@ -54,13 +59,24 @@ class AudioDevice {
   // yet the streams' callbacks run at the music's pace, so their clock is
   // the same.
   static std::unique_ptr<AudioDevice> Open(std::string* whyNot = nullptr, bool silent = false);
-  ~AudioDevice();
+  ~AudioDevice();  // waits for the streams still closing
   AudioDevice(const AudioDevice&) = delete;
   AudioDevice& operator=(const AudioDevice&) = delete;
 
+  // Closes the stream on a thread of its own: closing an output waits for
+  // its audio thread (a device buffer or more), which no frame should.
+  void CloseLater(std::unique_ptr<AudioStream> stream);
+  // Waits for the streams still closing: SDL does not open and close
+  // outputs safely at the same time. Returns at once when none is.
+  void FinishClosing();
+
  private:
-  explicit AudioDevice(bool silent) : silent_(silent) {}
+  struct Closing;
+  explicit AudioDevice(bool silent);
+  void JoinClosed();
+
   bool silent_;
+  std::vector<std::unique_ptr<Closing>> closing_;
 };
 
 class AudioStream {
@@ -72,6 +88,13 @@ class AudioStream {
                                            std::string* whyNot = nullptr);
   static std::unique_ptr<AudioStream> Open(AudioDevice& device, std::unique_ptr<AudioDecoder> decoder,
                                            std::string* whyNot = nullptr);
+  // The decoder's music instead of old's, stopped at its start: in old's
+  // output when it has the same rate and channels (see Replace), else in
+  // an output of its own, opened before old's closes off this thread.
+  // Either way no output closes on this thread, except with a driver of a
+  // single output. Old is closed whatever the outcome.
+  static std::unique_ptr<AudioStream> Follow(AudioDevice& device, std::unique_ptr<AudioStream> old,
+                                             std::unique_ptr<AudioDecoder> decoder, std::string* whyNot = nullptr);
   ~AudioStream();  // closes the output: no callback runs afterwards
   AudioStream(const AudioStream&) = delete;
   AudioStream& operator=(const AudioStream&) = delete;
@@ -81,6 +104,12 @@ class AudioStream {
   std::uint64_t LengthBytes() const;
   // Bytes of the device buffer; positions lag the decoder by about this much.
   std::uint64_t DeviceBufferBytes() const;
+
+  // The next music in this same output, when it has the output's rate and
+  // channels: the stream stops at its frame 0 with the new decoder and the
+  // old one goes; no output is closed or opened. False, leaving decoder
+  // untouched, for another format.
+  bool Replace(std::unique_ptr<AudioDecoder>& decoder);
 
   void Play();  // continues from the current position
   void Stop();  // the position stays at what was heard last
@@ -109,6 +138,7 @@ class AudioStream {
   void Render(std::int16_t* out, std::size_t frames);
 
  private:
+  friend class AudioDevice;  // silences a stream it closes
   AudioStream(std::unique_ptr<AudioDecoder> decoder);
   bool OpenOutput();
   static void Callback(void* self, std::uint8_t* out, int len);

@@ -47,14 +47,18 @@ void vtBass::LoadMusic(const std::string& name) {
 void vtBass::LoadMusic(const std::string& name, std::unique_ptr<platform::AudioDecoder> decoder,
                        const std::string& whyNot) {
   vtLoadPhaseScope phase(vtLoadPhase::Music);
+  std::unique_ptr<platform::AudioStream> old = std::move(stream_);
   Close();
   Named = name;
   std::string why = whyNot;
   if (!device_) device_ = platform::AudioDevice::Open(&why);
   if (!device_) return Fail(why);
   FileName = WorkDir() + "\\" + name;
-  if (!decoder) return Fail(why);
-  stream_ = platform::AudioStream::Open(*device_, std::move(decoder), &why);
+  if (!decoder) {
+    device_->CloseLater(std::move(old));
+    return Fail(why);
+  }
+  stream_ = platform::AudioStream::Follow(*device_, std::move(old), std::move(decoder), &why);
   if (!stream_) return Fail(why);
   Started();
 }
@@ -65,8 +69,9 @@ void vtBass::Started() {
   Loaded = true;
 }
 
+// The output closes off this thread: closing waits for its audio thread.
 void vtBass::Close() {
-  stream_.reset();
+  if (stream_) device_->CloseLater(std::move(stream_));
   Stream = 0;
   Loaded = false;
   Timer = false;

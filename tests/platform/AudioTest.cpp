@@ -394,6 +394,63 @@ TEST_F(AudioStreamTest, StaysAtTheEndWithoutLooping) {
   }
 }
 
+// Music of the output's format goes into it without closing the output
+// (which waits for the audio thread); any other is left to the caller.
+TEST_F(AudioStreamTest, ReplaceTakesOnlyMusicOfTheOutputsFormat) {
+  auto stream = OpenTones(kRate * 20);
+  ASSERT_TRUE(stream);
+  const std::vector<std::int16_t> first = tones_;
+  auto decoderOf = [&](const std::string& name, int rate, int channels, std::vector<std::int16_t> samples) {
+    EXPECT_TRUE(testsupport::WriteSound(dir_.File(name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, channels, samples));
+    return platform::OpenAudioFile(dir_.File(name));
+  };
+  const struct {
+    const char* name;
+    int rate, channels;
+  } others[] = {{"rate.wav", 22050, kChannels}, {"mono.wav", kRate, 1}};
+  for (const auto& other : others) {
+    SCOPED_TRACE(other.name);
+    auto decoder = decoderOf(other.name, other.rate, other.channels,
+                             testsupport::TestTones(1000, other.channels, other.rate));
+    EXPECT_FALSE(stream->Replace(decoder));
+    EXPECT_TRUE(decoder);
+  }
+  std::unique_ptr<AudioDecoder> none;
+  EXPECT_FALSE(stream->Replace(none));
+
+  stream->Play();
+  ASSERT_GT(WaitPast(*stream, 0), 0u);
+  std::vector<std::int16_t> second(first.begin(), first.begin() + 3000 * kChannels);
+  std::reverse(second.begin(), second.end());
+  auto decoder = decoderOf("second.wav", kRate, kChannels, second);
+  ASSERT_TRUE(stream->Replace(decoder));
+  EXPECT_FALSE(decoder);
+  EXPECT_FALSE(stream->Playing());
+  EXPECT_FALSE(stream->AtEnd());
+  EXPECT_EQ(stream->Position(), 0u);
+  EXPECT_EQ(stream->LengthBytes(), 3000u * 4);
+  std::vector<std::int16_t> out(64 * kChannels);
+  stream->Render(out.data(), 64);
+  EXPECT_EQ(out, Slice(second, 0, 64, kChannels));
+  ASSERT_TRUE(stream->SetPosition(0));
+  stream->Play();  // the same output plays on, to the new music's end
+  EXPECT_EQ(WaitPast(*stream, stream->LengthBytes() - 4), stream->LengthBytes());
+}
+
+// A stream handed over to close is silent at once and closed off the
+// caller's thread; the device waits for it before opening another output
+// and before it goes.
+TEST_F(AudioStreamTest, StreamsCloseOffTheCallersThread) {
+  for (int round = 0; round < 3; ++round) {
+    auto stream = OpenTones(kRate * 20);
+    ASSERT_TRUE(stream);
+    stream->Play();
+    ASSERT_GT(WaitPast(*stream, 0), 0u);
+    device_->CloseLater(std::move(stream));
+  }
+  device_.reset();
+}
+
 TEST(AudioDevice, UnavailableDriverOpensNothing) {
   ::setenv("SDL_AUDIODRIVER", "nonexistent", 1);
   EXPECT_FALSE(AudioDevice::Open());

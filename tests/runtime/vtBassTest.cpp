@@ -10,6 +10,7 @@
 
 #include "core/vtFuncU.h"
 #include "core/vtLogU.h"
+#include "platform/AudioDecoder.h"
 #include "platform/MessageBox.h"
 #include "support/AudioMedia.h"
 #include "support/TestGlobals.h"
@@ -198,6 +199,39 @@ TEST_F(vtBassTest, SecondMusicReplacesTheFirst) {
   music.LoadMusic("missing.wav");  // a failed load leaves no music at all
   EXPECT_FALSE(music.Loaded);
   EXPECT_EQ(music.Stream, 0u);
+  EXPECT_EQ(music.GetPosition(), 0u);
+}
+
+// A decoder opened on another thread (a live reload) replaces the playing
+// music whatever its format; the new one waits, stopped, at its start.
+TEST_F(vtBassTest, MusicOpenedElsewhereReplacesThePlayingMusic) {
+  WriteWav("first.wav");
+  WriteWav("same.wav", 44100);
+  WriteTones("other.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, 22050);
+  vtBass music;
+  music.LoadMusic("first.wav");
+  ASSERT_TRUE(music.Loaded);
+  const struct {
+    const char* name;
+    double bytesPerSecond;
+  } cases[] = {{"same.wav", 176400}, {"other.wav", 44100}, {"same.wav", 176400}};
+  for (const auto& next : cases) {
+    SCOPED_TRACE(next.name);
+    music.Play();
+    ASSERT_GT(WaitPast(music, 0), 0u);
+    const std::uint32_t before = music.Stream;
+    music.LoadMusic(next.name, platform::OpenAudioFile(dir_.File(next.name)), "");
+    ASSERT_TRUE(music.Loaded) << music.Failure;
+    EXPECT_NE(music.Stream, before);
+    EXPECT_EQ(music.FileName, GlobalFunc->WorkDir + "\\" + next.name);
+    EXPECT_FALSE(music.Playing());
+    EXPECT_EQ(music.GetPosition(), 0u);
+    EXPECT_EQ(music.LengthBytes(), static_cast<std::uint64_t>(next.bytesPerSecond));
+    EXPECT_DOUBLE_EQ(music.Bytes2Seconds(static_cast<std::uint64_t>(next.bytesPerSecond)), 1.0);
+  }
+  music.LoadMusic("gone.wav", nullptr, "there is no such file");
+  EXPECT_FALSE(music.Loaded);
+  EXPECT_EQ(music.Failure, "there is no such file");
   EXPECT_EQ(music.GetPosition(), 0u);
 }
 
