@@ -33,6 +33,8 @@ struct vtStudioState {
   float Speed = 1;
   bool Loop = false;  // a loop span is active: LoopFrom < LoopTo
   float LoopFrom = 0, LoopTo = 0;
+  // Frames drawn so far: an edit answered before a frame shows in it.
+  std::uint64_t Frames = 0;
 };
 
 enum class vtStudioCommandKind { Seek, Pause, Resume, Speed, Loop, ClearLoop };

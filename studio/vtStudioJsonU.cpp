@@ -20,7 +20,8 @@ json StateJson(const vtStudioState& state) {
               {"end_ms", Ms(state.EndMs)},
               {"paused", state.Paused},
               {"speed", state.Speed},
-              {"loop", nullptr}};
+              {"loop", nullptr},
+              {"frames", state.Frames}};
   if (state.Loop) out["loop"] = {Ms(state.LoopFrom), Ms(state.LoopTo)};
   return out;
 }

@@ -56,7 +56,7 @@ bool vtStudio::Start(int port, std::string& error) {
   exchange_.PublishFolders(platform::CanonicalPath(GlobalFunc ? GlobalFunc->WorkDir : "."),
                            script.substr(0, script.rfind('/')));
   PublishTimeline();
-  AfterFrame();
+  PublishState();
   if (!server_.Start(port, error)) return false;
   StartWaveform();
   return true;
@@ -94,6 +94,11 @@ void vtStudio::BeforeFrame() {
 }
 
 void vtStudio::AfterFrame() {
+  ++frames_;
+  PublishState();
+}
+
+void vtStudio::PublishState() {
   vtStudioState state;
   state.TimeMs = demo_.CurrentTime;
   state.EndMs = std::max(0.0f, demo_.DemoEndTime);
@@ -103,6 +108,7 @@ void vtStudio::AfterFrame() {
   state.Loop = loop.Active();
   state.LoopFrom = loop.Start;
   state.LoopTo = loop.End;
+  state.Frames = frames_;
   exchange_.PublishState(state);
 }
 

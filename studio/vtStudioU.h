@@ -63,7 +63,8 @@ class vtStudio {
   // The page's commands and edits queued since the last frame, applied in
   // order (edits first).
   void BeforeFrame();
-  // The demo's state for the page (time, end, pause, speed, loop).
+  // The demo's state for the page (time, end, pause, speed, loop) once
+  // a frame is drawn.
   void AfterFrame();
 
   // A message of the player for the page's console. kind: "panic",
@@ -90,6 +91,7 @@ class vtStudio {
   };
 
   void PublishTimeline();
+  void PublishState();
   vtStudioReply ApplyEdit(const vtStudioEdit& edit);
   vtEditResult RunEdit(const vtStudioEdit& edit);
   vtEditResult RunKeyEdit(const vtStudioEdit& edit);
@@ -114,6 +116,7 @@ class vtStudio {
   vtStudioExchange exchange_;
   vtStudioServer server_;
   std::vector<vtStudioCommand> commands_;  // reused every frame
+  std::uint64_t frames_ = 0;               // drawn since the start
   std::vector<std::pair<std::uint64_t, vtStudioEdit>> edits_;
   vtEditor editor_;
   vtReloadController* reloads_ = nullptr;
