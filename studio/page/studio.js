@@ -310,10 +310,11 @@
     return node;
   }
 
+  // Resolves once the open lanes' layers are read again.
   function renderTimeline(timeline) {
     if (drag) {
       drag.waiting = timeline;  // shown once the drag ends
-      return;
+      return Promise.resolve();
     }
     studio.timeline = timeline;
     if (studio.selection && !selectedLine() && !selectedKey()) studio.selection = null;
@@ -345,7 +346,7 @@
       if (studio.open.has(item.index)) list.append(...laneRows(item));
     }
     $("#row-list").replaceChildren(list);
-    for (const index of studio.open) loadLayers(index);
+    const layers = Promise.all(Array.from(studio.open, loadLayers));
     setView(studio.view.from, viewSpan());
     placeBars();
     placeKeys();
@@ -354,6 +355,7 @@
     requestAnimationFrame(drawRuler);
     loadWaveform(true);
     document.body.dataset.items = String(timeline.items.length);
+    return layers;
   }
 
   function itemButtons() {
@@ -525,9 +527,10 @@
   // ------------------------------------------------------------ edits
 
   // Edits go to the player one after another; each builds its request from
-  // the timeline the previous one answered, so that it names the script's
-  // version it was made on. A 409 means the file changed on disk meanwhile:
-  // the page reads the timeline again and the edit is dropped.
+  // the timeline (and the open lanes' layers) the previous one answered, so
+  // that it names the version of the file it was made on. A 409 means the
+  // file changed on disk meanwhile: the page reads the timeline again and
+  // the edit is dropped.
   let editChain = Promise.resolve();
   function edit(path, makeBody, takeAnswer) {
     studio.editing++;
@@ -535,7 +538,7 @@
       const body = studio.timeline && makeBody(studio.timeline);
       if (!body) return;
       try {
-        (takeAnswer || renderTimeline)(await call("POST", path, body));
+        await (takeAnswer || renderTimeline)(await call("POST", path, body));
         studio.edits++;
       } catch (error) {
         await editFailed(path, error);
@@ -816,17 +819,19 @@
     setField("#key-colour", "#" + hex(key.r) + hex(key.g) + hex(key.b));
   }
 
-  function keyChanged() {
-    const s = studio.selection;
+  // Only the field changed goes: the others may show values the file no
+  // longer holds (a drag's answer still on its way).
+  function keyChanged(event) {
     if (!selectedKey()) return;
+    const field = event.target;
     const changes = {};
-    for (const name of ["time", "x", "y", "interpolation", "angle", "width", "height", "a"])
-      changes[name] = Number($("#key-" + name).value);
-    const colour = $("#key-colour").value;
-    changes.r = parseInt(colour.slice(1, 3), 16);
-    changes.g = parseInt(colour.slice(3, 5), 16);
-    changes.b = parseInt(colour.slice(5, 7), 16);
-    editKey(s, changes);
+    if (field.id === "key-colour") {
+      for (const [name, at] of [["r", 1], ["g", 3], ["b", 5]])
+        changes[name] = parseInt(field.value.slice(at, at + 2), 16);
+    } else {
+      changes[field.id.slice("key-".length)] = Number(field.value);
+    }
+    editKey(studio.selection, changes);
   }
 
   // A field being typed in keeps what the author typed.
@@ -1005,10 +1010,7 @@
       const data = studio.layers.get(item);
       const body = data && makeBody(data);
       return body && Object.assign({ item, version: data.version }, body);
-    }, (answer) => {
-      if (answer && answer.items) renderTimeline(answer);
-      else loadLayers(item);
-    });
+    }, (answer) => (answer && answer.items ? renderTimeline(answer) : loadLayers(item)));
   }
 
   function editKey(s, changes) {
