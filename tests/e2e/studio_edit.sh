@@ -2,10 +2,14 @@
 # The studio page as an editor, in headless Chromium: on a copy of the
 # sample demo it drags a render line's bar, resizes one end, adds and
 # removes a line, each reaching the script on disk and the player (which
-# stays where it was paused), then undoes everything and compares every
-# file with the original byte for byte. The page's screenshot in the
-# middle of it is written to BUILD_DIR/studio-edit.png (the README shows
-# docs/studio-edit.png, a copy of it).
+# stays where it was paused and draws the edit); drags a layer key and
+# sets its colour and alpha; adds an item and draws it earlier; sets the
+# beat grid (the page's settings file, not the script); makes an edit on
+# a script changed behind the page's back (409, nothing overwritten);
+# then undoes everything and compares every file with the original byte
+# for byte. The page's screenshot in the middle of it is written to
+# BUILD_DIR/studio-edit.png (the README shows docs/studio-edit.png, a
+# copy of it).
 source "$(dirname "$0")/player_lib.bash"
 
 PYTHON=""
@@ -23,7 +27,7 @@ fi
 start_xvfb
 mkdir -p "$DEMO"
 cp -r "$SOURCE_DIR/data" "$DEMO/"
-(cd "$DEMO" && exec timeout -k 5 120 "$PLAYER" --live --studio --port 0 --window \
+(cd "$DEMO" && exec timeout -k 5 240 "$PLAYER" --live --studio --port 0 --window \
   >"$WORK/player.out" 2>"$WORK/player.err") &
 PLAYER_PID=$!
 for i in $(seq 300); do
