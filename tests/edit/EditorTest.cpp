@@ -279,7 +279,9 @@ TEST_F(EditorTest, NewItemFilesStayInsideTheDemoFolder) {
     std::string file = c.File, why;
     const bool accepted = CheckItemFile(work, work + "/data", c.Type, file, why);
     EXPECT_EQ(accepted, c.Named != nullptr) << c.File << ": " << why;
-    if (accepted && c.Named) EXPECT_EQ(file, c.Named);
+    if (accepted && c.Named) {
+      EXPECT_EQ(file, c.Named);
+    }
   }
 }
 

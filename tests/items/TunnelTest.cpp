@@ -95,8 +95,12 @@ TEST_F(TunnelTest, RingsScrollTheTextureAndFadeToGrey) {
       minT = std::min(minT, v.Tex[1]);
       maxT = std::max(maxT, v.Tex[1]);
       // The near edge of ring 0 is white, the far edge of ring 30 grey 0.4.
-      if (std::fabs(v.Tex[1] - 1.0f) < 1e-6f) EXPECT_FLOAT_EQ(v.Color[0], 1.0f);
-      if (std::fabs(v.Tex[1] - (1.0f + 31.0f / 32)) < 1e-6f) EXPECT_NEAR(v.Color[1], 0.4f, 1e-6);
+      if (std::fabs(v.Tex[1] - 1.0f) < 1e-6f) {
+        EXPECT_FLOAT_EQ(v.Color[0], 1.0f);
+      }
+      if (std::fabs(v.Tex[1] - (1.0f + 31.0f / 32)) < 1e-6f) {
+        EXPECT_NEAR(v.Color[1], 0.4f, 1e-6);
+      }
       EXPECT_EQ(v.Color[0], v.Color[2]);
     }
   EXPECT_FLOAT_EQ(minT, 1.0f);

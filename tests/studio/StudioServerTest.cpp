@@ -293,7 +293,9 @@ TEST_F(StudioServer, BadRequestsAreRefusedAndChangeNothing) {
         return sink.write(big.data() + offset, 64 * 1024);
       },
       "application/json");
-  if (chunked) EXPECT_EQ(chunked->status, 400);  // or the connection was cut while sending
+  if (chunked) {
+    EXPECT_EQ(chunked->status, 400);  // or the connection was cut while sending
+  }
   EXPECT_TRUE(loop_.Applied().empty());
   EXPECT_EQ(Send("GET", "/api/state?token=TOKEN")->status, 200) << "the server still answers";
   EXPECT_EQ(Send("GET", "/api/seek?token=TOKEN")->get_header_value("Allow"), "POST");
