@@ -100,8 +100,11 @@ vtEditResult vtEditor::MoveItem(const std::string& scriptPath, const std::string
     auto& items = expected.Items;
     if (!ValidIndex(item, items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
     if (!ValidIndex(to, items.size())) return vtEditResult::Fail(404, "no place " + std::to_string(to));
-    const vtChannelSpan span = ChannelSpan(document, items[static_cast<std::size_t>(item)]);
     const vtScriptItem moved = items[static_cast<std::size_t>(item)];
+    vtChannelSpan span = ChannelSpan(document, moved);
+    const int lead = ChannelLead(document, moved);  // its comment goes along
+    span.Count += span.First - lead;
+    span.First = lead;
     items.erase(items.begin() + item);
     // The place among the others, as they stand in the file.
     const int at = ChannelPlace(document, items, to);

@@ -107,6 +107,18 @@ vtChannelSpan ChannelSpan(const vtDocument& document, const vtScriptItem& item) 
   return {item.Place.Channel, last - item.Place.Channel + 1};
 }
 
+// A comment holding a brace is left where it is: the readers count its
+// brace as the end of a block.
+int ChannelLead(const vtDocument& document, const vtScriptItem& item) {
+  const auto describes = [&](int n) {
+    const std::string_view text = document.Text(n);
+    return text.substr(0, 1) == "#" && text.find_first_of("{}") == std::string_view::npos;
+  };
+  int first = item.Place.Channel;
+  while (first > 1 && describes(first - 1)) --first;
+  return first == 1 ? item.Place.Channel : first;
+}
+
 std::vector<std::string> SpanTexts(const vtDocument& document, vtChannelSpan span) {
   std::vector<std::string> texts;
   for (int n = span.First; n < span.First + span.Count; ++n) texts.emplace_back(document.Text(n));
@@ -115,7 +127,7 @@ std::vector<std::string> SpanTexts(const vtDocument& document, vtChannelSpan spa
 
 int ChannelPlace(const vtDocument& document, const std::vector<vtScriptItem>& items, int at) {
   if (items.empty()) return document.LineCount() + 1;
-  if (at <= 0) return items.front().Place.Channel;
+  if (at <= 0) return ChannelLead(document, items.front());
   const vtChannelSpan before = ChannelSpan(document, items[static_cast<std::size_t>(at - 1)]);
   return before.First + before.Count;
 }

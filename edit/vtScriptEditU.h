@@ -77,11 +77,16 @@ struct vtChannelSpan {
   int First = 0, Count = 0;
 };
 vtChannelSpan ChannelSpan(const vtDocument& document, const vtScriptItem& item);
+// The first line of the comment lines ("#" first) right above the item's
+// channel, which describe it and go where it goes; the channel's own line
+// when there are none. Comment lines that begin the file are the file's,
+// and one holding a brace stays (a brace counts even in a comment).
+int ChannelLead(const vtDocument& document, const vtScriptItem& item);
 // The texts of those lines, in order.
 std::vector<std::string> SpanTexts(const vtDocument& document, vtChannelSpan span);
 // Where a channel goes to stand at position `at` among items (the others
 // as they are): after the span of item at - 1, or before the first item's
-// channel; at the end of a script without items.
+// channel and its comment lines; at the end of a script without items.
 int ChannelPlace(const vtDocument& document, const std::vector<vtScriptItem>& items, int at);
 // A new channel of that type and file (as the script writes it) with an
 // empty lines block, laid out like the channel of `like` (none: -1).

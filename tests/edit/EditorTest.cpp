@@ -120,6 +120,7 @@ TEST_F(EditorTest, OnlyTheChangedLinesChangeAndUndoGivesTheOriginalBack) {
   const std::string b = Channel("vt_SKY", "data\\b.vtk", "\t\tVT_RENDER_TIMES_BEGIN_END 5 15 0 \"vt_PLAY\"\n");
   const std::string c = Channel("vt_MESH", "data\\c.vto", "");
   const std::string two = "# demo\n" + a + "\n" + b;
+  const std::string commented = "# demo\n\n# the camera\n" + a + "\n# the sky\n# (still)\n" + b;
   const std::string layer =
       "#Vortane Layer System\r\n\r\nVT_LAYER {\r\n\t\tVT_TEXT_SOURCE\t\t\t\"no.image\"\r\n\t\tVT_BLEND_SFACTOR\t\t770\r\n"
       "\t\tVT_BLEND_DFACTOR\t\t771\r\n\t\tVT_KEYS {\r\n\t\t\tVT_KEY 0 512 384 0 0 256 128 255 255 255 0\r\n# fade in\r\n"
@@ -145,6 +146,8 @@ TEST_F(EditorTest, OnlyTheChangedLinesChangeAndUndoGivesTheOriginalBack) {
       {"a key goes", layer, DeleteKey(0, 0), layerWith("\t\t\tVT_KEY 0 512 384 0 0 256 128 255 255 255 0\r\n", ""),
        "data/t.vtl"},
       {"an item moves with its lines, channels stay apart", two, MoveItem(1, 0), "# demo\n" + b + "\n" + a},
+      {"an item's comment moves with it, the other's stays", commented, MoveItem(1, 0),
+       "# demo\n\n# the sky\n# (still)\n" + b + "\n# the camera\n" + a},
       {"an item goes with its second brace and empty line", two, DeleteItem(0), "# demo\n" + b},
       {"a new item is laid out like the one before it", two, AddItem(1, "vt_MESH", "data\\c.vto"),
        "# demo\n" + a + "\n" + c + "\n" + b},
