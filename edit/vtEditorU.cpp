@@ -327,12 +327,14 @@ vtEditResult vtEditor::WriteChecked(const std::string& path, const vtDocument& d
   std::string why;
   if (!staged.Stage(path, bytes, why)) return vtEditResult::Fail(500, why);
   if (check && !check(staged.Path(), why)) return vtEditResult::Fail(400, why);
-  // Last look before the rename: a save from a text editor wins.
-  vtDocument now;
-  const vtEditResult read = ReadDocument(path, now);
-  if (read.Status != 200) return read;
-  if (now.Version() != document.Version()) return Stale(path, document.Version(), now.Version());
-  if (!staged.Commit(why)) return vtEditResult::Fail(500, why);
+  // A save from a text editor wins, also one made while this was staged.
+  const platform::StagedFile::Outcome outcome = staged.CommitIfStill(document.Bytes(), why);
+  if (outcome == platform::StagedFile::Outcome::Failed) return vtEditResult::Fail(500, why);
+  if (outcome == platform::StagedFile::Outcome::Changed) {
+    vtDocument now;
+    const vtEditResult read = ReadDocument(path, now);
+    return read.Status != 200 ? read : Stale(path, document.Version(), now.Version());
+  }
   if (remember) Remember(path, document, bytes);
   return {200, {}, path, DocumentVersion(bytes)};
 }

@@ -58,6 +58,24 @@ bool ReadWholeFile(const std::string& enginePath, std::string& bytes, std::strin
 
 StagedFile::~StagedFile() { Discard(); }
 
+StagedFile::Outcome StagedFile::CommitIfStill(std::string_view seen, std::string& why) {
+  std::string now;
+  if (staged_.empty()) {
+    why = "nothing was staged for " + target_;
+    return Outcome::Failed;
+  }
+  if (!ReadWholeFile(target_, now, why)) {
+    Discard();
+    return Outcome::Failed;
+  }
+  if (now != seen) {
+    Discard();
+    why = target_ + " changed since it was read";
+    return Outcome::Changed;
+  }
+  return Commit(why) ? Outcome::Committed : Outcome::Failed;
+}
+
 void StagedFile::Discard() {
   if (!staged_.empty()) ::unlink(staged_.c_str());
   staged_.clear();

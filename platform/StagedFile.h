@@ -8,6 +8,8 @@
 //   if (!staged.Stage(path, bytes, why)) ...   // nothing changed
 //   (the copy may be read at staged.Path() meanwhile)
 //   if (!staged.Commit(why)) ...               // nothing changed
+//   or, when the file may be saved by others meanwhile:
+//   staged.CommitIfStill(bytesSeen, why)       // Changed: their save stays
 //
 // Every failure comes with the reason in words, naming the step and the
 // system's error ("cannot write data/x.vds: No space left on device").
@@ -40,6 +42,12 @@ class StagedFile {
   // Renames the copy over the file. False with the reason; the copy is
   // removed and the old file stays as it was.
   bool Commit(std::string& why);
+  // Commit, if the file still holds the bytes `seen`: compared right before
+  // the rename, so that a save made since they were read is never
+  // overwritten (Changed: the copy is removed, the file stays as it is).
+  // Failed with the reason when the file cannot be read or replaced.
+  enum class Outcome { Committed, Changed, Failed };
+  Outcome CommitIfStill(std::string_view seen, std::string& why);
   void Discard();
 
  private:
