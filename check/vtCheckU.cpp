@@ -7,7 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include "check/vtLookU.h"
+#include "core/vtDemoPathU.h"
 #include "core/vtKeysU.h"
+#include "core/vtWorkDirU.h"
 #include "platform/AudioDecoder.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
@@ -18,18 +20,7 @@
 
 namespace {
 
-std::string WorkDir() { return GlobalFunc ? GlobalFunc->WorkDir : platform::CurrentDirectory(); }
-
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
-
-// The file as the demo writes it: without the demo folder in front.
-std::string Relative(const std::string& file) {
-  const std::string dir = WorkDir();
-  if (file.size() > dir.size() + 1 && file.compare(0, dir.size(), dir) == 0 &&
-      (file[dir.size()] == '\\' || file[dir.size()] == '/'))
-    return file.substr(dir.size() + 1);
-  return file;
-}
 
 // The extension of the files of each item kind.
 const char* ExtensionOf(vtType type) {
@@ -52,8 +43,8 @@ void CheckLetterCase(const std::string& enginePath, const std::string& namedIn, 
   std::error_code ec;
   if (std::filesystem::exists(exact, ec) || !platform::IsRegularFile(enginePath)) return;
   ReportFinding({namedIn, line, "letter-case", vtSeverity::Warning,
-                 Quote(Relative(enginePath)) + " is found only when letter case is ignored; on disk it is " +
-                     Quote(Relative(platform::ResolvePath(enginePath)))});
+                 Quote(DemoPath(enginePath)) + " is found only when letter case is ignored; on disk it is " +
+                     Quote(DemoPath(platform::ResolvePath(enginePath)))});
 }
 
 void CheckMusic(const vtDemoSystem& demo) {
@@ -131,7 +122,7 @@ void CheckTimeline(const vtDemoSystem& demo) {
     }
     if (!draws)
       ReportFinding({demo.ScriptName, item->Place.File, "never-drawn", vtSeverity::Warning,
-                     "the item " + Quote(Relative(item->FileName)) + " is never drawn: no line of it shows"});
+                     "the item " + Quote(DemoPath(item->FileName)) + " is never drawn: no line of it shows"});
   }
 }
 
@@ -145,7 +136,7 @@ vtCheckResult Collect(const std::vector<vtFinding>& findings, const std::string&
     return fa != fb ? fa < fb : a.Line < b.Line;
   });
   for (vtFinding& finding : result.Findings) {
-    finding.File = Relative(finding.File);
+    finding.File = DemoPath(finding.File);
     (finding.Severity == vtSeverity::Error ? result.Errors : result.Warnings) += 1;
   }
   return result;

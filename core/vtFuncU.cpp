@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtTextU.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
@@ -106,7 +107,7 @@ bool vtFunc::CheckExtension(const std::string& fileName, const std::string& expe
   size_t dot = fileName.rfind('.');
   std::string ext = dot == std::string::npos ? fileName : fileName.substr(dot + 1);
   if (ext == expected) return true;
-  return Panic("Bad File Format: " + expected + "\r" + "File: " + fileName);
+  return Panic("Bad File Format: " + expected + "\rFile: " + DemoPath(fileName, WorkDir));
 }
 
 void vtFunc::Begin2D(float width, float height) {

@@ -16,6 +16,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/vtDemoPathU.h"
 #include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
 #include "platform/Files.h"
@@ -411,9 +412,12 @@ vtText::CutWatch::~CutWatch() { g_cutWatch = previous_; }
 void vtText::ReportEndInsideBlock() {
   if (openBlocks_ == 0 || lastLineCloses_ || endReported_) return;
   endReported_ = true;
-  if (!g_cutWatch) return;
-  g_cutWatch->Reports.push_back("the file ends inside the block opened on line " + std::to_string(openBlockLine_) +
-                                " (is it cut short?)\rFile: " + fileName_ + "\rLINE: " + std::to_string(LineNumber));
+  if (g_cutWatch) g_cutWatch->Cuts.push_back({fileName_, openBlockLine_, LineNumber});
+}
+
+std::string vtText::CutWatch::Cut::Message() const {
+  return "the file ends inside the block opened on line " + std::to_string(BlockLine) +
+         " (is it cut short?)\rFile: " + DemoPath(File) + "\rLINE: " + std::to_string(EndLine);
 }
 
 // A line that opens a block without closing it goes one level deeper; one

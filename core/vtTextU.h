@@ -171,16 +171,25 @@ class vtText {
   bool Eof();
 
   // While one lives, the files cut short that readers on this thread reach
-  // the end of are reported to it (live reloading refuses them; without
-  // a watch what was read stays, as it always has). Nests.
+  // the end of are reported to it (live reloading refuses them, the checker
+  // reports them; without a watch what was read stays, as it always has).
+  // Nests: only the innermost watch hears of a cut.
   class CutWatch {
    public:
     CutWatch();
     ~CutWatch();
     CutWatch(const CutWatch&) = delete;
     CutWatch& operator=(const CutWatch&) = delete;
-    // Each: what happened, with "\rFile: " and "\rLINE: " as the readers' messages.
-    std::vector<std::string> Reports;
+
+    struct Cut {
+      std::string File;            // as the reader named it
+      std::int32_t BlockLine = 0;  // where the outermost open block opened
+      std::int32_t EndLine = 0;    // the last line read
+      // With "\rFile: " (named as the demo writes it) and "\rLINE: " as the
+      // readers' messages.
+      std::string Message() const;
+    };
+    std::vector<Cut> Cuts;
 
    private:
     CutWatch* previous_;

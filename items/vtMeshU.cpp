@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
 #include "core/vtKeysU.h"
@@ -75,7 +76,7 @@ void vtMesh::NoteRefusal(const std::string& problem) const {
 }
 
 std::string vtMesh::RefusalText(const std::string& problem) const {
-  return "Object \"" + Name + "\" is not drawn: " + problem + "\rFile: " + FileName;
+  return "Object \"" + Name + "\" is not drawn: " + problem + "\rFile: " + DemoPath(FileName);
 }
 
 std::string vtMesh::ResolveGeometry() {
@@ -230,7 +231,7 @@ void vtMesh::GenerateCheckedTorus(const vtTorusParam& p) {
     GenerateTorus(p);
   } else if (GlobalFunc) {
     ReportFinding({FileName, 0, "torus", vtSeverity::Warning, "no torus is made: " + problem});
-    GlobalFunc->ShowWarning("No torus is generated: " + problem + "\rFile: " + FileName);
+    GlobalFunc->ShowWarning("No torus is generated: " + problem + "\rFile: " + DemoPath(FileName));
   }
 }
 

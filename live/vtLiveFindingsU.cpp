@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "core/vtDemoPathU.h"
+
 void vtLiveFindings::Take(vtFinding finding) {
   std::lock_guard<std::mutex> lock(mutex_);
   byFile_[finding.File].push_back(finding);
@@ -28,11 +30,7 @@ std::vector<vtFinding> vtLiveFindings::For(const std::string& file) const {
 }
 
 std::string FindingLine(const vtFinding& finding, const std::string& workDir) {
-  std::string file = finding.File;
-  if (!workDir.empty() && file.size() > workDir.size() && file.compare(0, workDir.size(), workDir) == 0 &&
-      (file[workDir.size()] == '\\' || file[workDir.size()] == '/'))
-    file.erase(0, workDir.size() + 1);
-  return file + (finding.Line > 0 ? ":" + std::to_string(finding.Line) : std::string()) + ": " +
+  return DemoPath(finding.File, workDir) + (finding.Line > 0 ? ":" + std::to_string(finding.Line) : std::string()) + ": " +
          (finding.Severity == vtSeverity::Error ? "error" : "warning") + ": " + finding.Text;
 }
 

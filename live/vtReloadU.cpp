@@ -124,7 +124,7 @@ void vtReloadController::Guarded(const std::string& file, Reload reload) {
   try {
     reload();
   } catch (const std::exception& error) {
-    Fail(-1, file, "The file cannot be reloaded: " + std::string(error.what()) + "\rFile: " + file);
+    Fail(-1, file, "The file cannot be reloaded: " + std::string(error.what()) + "\rFile: " + DemoPath(file));
     Deliver();
   }
 }
@@ -170,9 +170,9 @@ bool vtReloadController::LoadFresh(vtRenderItem& item) {
   demo_.LoadItem(item);
   GlobalFunc->End2D();
   glPopAttrib();
-  if (!item.LoadFailed && !cuts.Reports.empty()) {
+  if (!item.LoadFailed && !cuts.Cuts.empty()) {
     item.LoadFailed = true;
-    item.LoadError = cuts.Reports.front();
+    item.LoadError = cuts.Cuts.front().Message();
     Warn(item.LoadError);
   }
   return !item.LoadFailed;
@@ -185,7 +185,8 @@ bool vtReloadController::ReloadItem(std::size_t index) {
   const std::string file = slot->FileName;
   const int at = static_cast<int>(index);
   // A file that cannot be opened would load as an empty item.
-  if (!Readable(file)) return Fail(at, file, "The file cannot be read; the item keeps what it showed.\rFile: " + file);
+  if (!Readable(file))
+    return Fail(at, file, "The file cannot be read; the item keeps what it showed.\rFile: " + DemoPath(file));
   std::unique_ptr<vtRenderItem> fresh = CreateRenderItem(slot->ItemType, file);
   if (!fresh || !LoadFresh(*fresh)) {
     const std::string message = fresh ? fresh->LoadError : std::string();
@@ -266,12 +267,13 @@ bool vtReloadController::ReloadScript() {
   fresh.ApplyRequests = false;  // neither the log nor the music opens twice
   vtText::CutWatch cuts;
   const bool read = fresh.LoadScript(scriptPath_);
-  if (read && !cuts.Reports.empty())
-    return Fail(-1, scriptPath_, cuts.Reports.front() + "\rThe demo plays on as it was.");
+  if (read && !cuts.Cuts.empty())
+    return Fail(-1, scriptPath_, cuts.Cuts.front().Message() + "\rThe demo plays on as it was.");
   if (!read) {
     // A malformed script has shown its message; a missing one says so here.
     if (fresh.ScriptError.empty())
-      return Fail(-1, scriptPath_, "The demo script cannot be read; the demo plays on as it was.\rFile: " + scriptPath_);
+      return Fail(-1, scriptPath_,
+                  "The demo script cannot be read; the demo plays on as it was.\rFile: " + DemoPath(scriptPath_));
     Notify(vtReloadEvent::Status::Failed, -1, scriptPath_, fresh.ScriptError);
     return false;
   }
@@ -369,7 +371,7 @@ bool vtReloadController::TakeOpenedMusic() {
 // otherwise the demo goes silent as it would have started.
 void vtReloadController::PlaceMusic(MusicOpening& opened) {
   const std::string file = WorkDir() + "\\" + opened.Name;
-  const std::string failure = "The music cannot be played.\rFile: " + file;
+  const std::string failure = "The music cannot be played.\rFile: " + DemoPath(file);
   if (!opened.Decoder && opened.KeepOnFailure) {
     Fail(-1, file, failure);
     return;

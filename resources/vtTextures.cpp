@@ -45,13 +45,13 @@ PictureSearch FindPicture(const std::string& full, const std::string& fileName, 
   };
   if (!namedIn.empty()) {
     const size_t separator = namedIn.find_last_of("\\/");
-    lookIn(separator == std::string::npos ? "" : namedIn.substr(0, separator), "next to " + namedIn);
+    lookIn(separator == std::string::npos ? "" : namedIn.substr(0, separator), "next to " + DemoPath(namedIn));
   }
   lookIn(WorkDir() + "\\data", "in data\\");
   for (const Place& place : places) {
     if (!platform::IsRegularFile(place.Candidate)) continue;
     search.Path = place.Candidate;
-    search.FoundAt = "found " + place.Label + ": " + place.Candidate;
+    search.FoundAt = "found " + place.Label + ": " + DemoPath(place.Candidate);
     return search;
   }
   for (size_t i = 0; i < places.size(); ++i) search.Tried += (i == 0 ? ", nor is " + bare + " " : " or ") + places[i].Label;

@@ -65,10 +65,7 @@ float ChartX(float time, float span) { return time / span * kChartWidth + kChart
 // A misspelt file name would otherwise only show as an item that never
 // draws: a line on standard error and in the log, and a finding.
 void ReportMissingFile(const vtRenderItem& item, const std::string& scriptName) {
-  std::string name = item.FileName;
-  const std::string prefix = WorkDir() + "\\";
-  if (name.compare(0, prefix.size(), prefix) == 0) name.erase(0, prefix.size());
-  const std::string text = "the item file \"" + name + "\" does not exist";
+  const std::string text = "the item file \"" + DemoPath(item.FileName) + "\" does not exist";
   vtReportFileProblem(text, "vtDemoSystem.LoadItem");
   ReportFinding({scriptName, item.Place.File, "missing-file", vtSeverity::Error, text + ": the item is not drawn"});
 }
@@ -268,8 +265,8 @@ void vtDemoSystem::AddRenderLine(vtRenderItem* pending) {
     NoteLine(r, "line-without-item", vtSeverity::Warning,
              "a render line without an item of its own channel is ignored");
     if (GlobalFunc)
-      GlobalFunc->ShowWarning("Render line without an item of its own channel, ignored.\rFile: " + ScriptName +
-                              "\rLINE: " + std::to_string(r.LineNumber));
+      GlobalFunc->ShowWarning("Render line without an item of its own channel, ignored.\rFile: " +
+                              DemoPath(ScriptName) + "\rLINE: " + std::to_string(r.LineNumber));
     return;
   }
   r.SkipPast(vtScriptKeys::Line.Cut());
@@ -341,7 +338,7 @@ void vtDemoSystem::LoadItem(vtRenderItem& item) {
     if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   } catch (const std::exception& error) {  // memory, say: this item fails, the demo plays on
     item.LoadFailed = true;
-    item.LoadError = "The item cannot be loaded: " + std::string(error.what()) + "\rFile: " + item.FileName;
+    item.LoadError = "The item cannot be loaded: " + std::string(error.what()) + "\rFile: " + DemoPath(item.FileName);
     if (GlobalFunc) GlobalFunc->Panic(item.LoadError);
   }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/vtDemoPathU.h"
 #include "platform/MessageBox.h"
 #include "support/TestGlobals.h"
 
@@ -340,9 +341,9 @@ TEST_F(vtTextFile, CutWatchHearsOfFilesEndingInsideABlock) {
     SCOPED_TRACE(c.Content);
     vtText::CutWatch watch;
     AllLines(c.Content);
-    ASSERT_EQ(watch.Reports.size(), c.Report ? 1u : 0u);
+    ASSERT_EQ(watch.Cuts.size(), c.Report ? 1u : 0u);
     if (c.Report) {
-      EXPECT_NE(watch.Reports[0].find(c.Report), std::string::npos) << watch.Reports[0];
+      EXPECT_NE(watch.Cuts[0].Message().find(c.Report), std::string::npos) << watch.Cuts[0].Message();
     }
   }
 }
@@ -458,7 +459,7 @@ TEST(vtTextOpen, ChecksTheExtension) {
   EXPECT_FALSE(wrongCase.IsOpen());
   ASSERT_EQ(boxes.Calls().size(), 1u);
   EXPECT_EQ(boxes.Calls()[0].Caption, "VortaneF Panic");
-  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: ase\rFile: " + upper);
+  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: ase\rFile: " + DemoPath(upper));
   EXPECT_EQ(boxes.Calls()[0].Icon, MsgIcon::Error);
 
   vtText bare("ase");
@@ -517,7 +518,7 @@ TEST(vtTextWrite, WrongExtensionLeavesTheFileAlone) {
   }
   EXPECT_EQ(ReadFileText(path), "precious\n");
   ASSERT_EQ(boxes.Calls().size(), 2u);
-  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: vtl\rFile: " + path);
+  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: vtl\rFile: " + DemoPath(path));
   vtText fresh("vtl");
   fresh.Mode = vtWrite;
   EXPECT_FALSE(fresh.Open(dir.File("new.txt")));

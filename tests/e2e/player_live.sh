@@ -74,6 +74,7 @@ kill -0 "$PLAYER_PID" 2>/dev/null || fail "the player ended after a broken edit"
 grep -q '\[VortaneF Panic\] "2x5" is an invalid float' "$WORK/player.err" || fail "no message on stderr"
 grep -q 'layer.vtl' "$WORK/player.err" || fail "the message does not name the file"
 grep -q 'LINE: 6' "$WORK/player.err" || fail "the message does not name the line"
+! grep -qF "$DEMO" "$WORK/player.err" || fail "a message names a file by its absolute path"
 [ "$(middle 0 255 0)" -gt 15000 ] || fail "the broken edit took the layer away"
 [ "$text" -gt 30 ] || fail "no message line in the picture's corner ($text pixels)"
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtFuncU.h"
 #include "core/vtTextU.h"
 #include "items/vtMeshU.h"
@@ -310,7 +311,7 @@ TEST_F(MeshTest, StacksOrSlicesBelowOneOrHugeGenerateNothingWithAWarning) {
     EXPECT_TRUE(Capture(*mesh).empty());
     ASSERT_EQ(boxes.Calls().size(), 1u);
     EXPECT_EQ(boxes.Calls()[0].Caption, kCaptionWarning);
-    EXPECT_NE(boxes.Calls()[0].Text.find(mesh->FileName), std::string::npos);
+    EXPECT_NE(boxes.Calls()[0].Text.find("File: " + DemoPath(mesh->FileName)), std::string::npos);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <cstdio>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtLogU.h"
 #include "core/vtTextU.h"
 #include "layers/vtLSysU.h"
@@ -231,7 +232,7 @@ TEST_F(LayerFileTest, OnlyTheExactExtensionIsRead) {
   EXPECT_TRUE(upper->Layers.empty());
   ASSERT_EQ(boxes.Calls().size(), 1u);
   EXPECT_EQ(boxes.Calls()[0].Caption, "VortaneF Panic");
-  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: vtl\rFile: " + upper->FileName);
+  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: vtl\rFile: " + DemoPath(upper->FileName));
   EXPECT_EQ(boxes.Calls()[0].Icon, platform::MsgIcon::Error);
 
   EXPECT_TRUE(Load("title.vtl", "VT_LAYER {\n}\n")->Loaded);
@@ -248,7 +249,7 @@ TEST_F(LayerFileTest, SavingReplacesOnlyFilesOfItsOwnKind) {
   EXPECT_FALSE(system->SaveToFile(other));
   EXPECT_EQ(ReadFileText(other), "keep me");
   ASSERT_EQ(boxes.Calls().size(), 1u);
-  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: vtl\rFile: " + other);
+  EXPECT_EQ(boxes.Calls()[0].Text, "Bad File Format: vtl\rFile: " + DemoPath(other));
 
   const std::string old = dir.Write("old.vtl", "old contents");
   ASSERT_TRUE(system->SaveToFile(old));

@@ -141,11 +141,13 @@ class ReloadTest : public testsupport::DemoGlTest {
     return Pixels();
   }
   Rgba Centre() const { return Pixel(Width() / 2, Height() / 2); }
-  std::string Path(std::string relative) const {
+  // A file of the demo as the script names it, and as the engine does.
+  static std::string Named(std::string relative) {
     for (char& c : relative)
       if (c == '/') c = '\\';
-    return GlobalFunc->WorkDir + "\\" + relative;
+    return relative;
   }
+  std::string Path(const std::string& relative) const { return GlobalFunc->WorkDir + "\\" + Named(relative); }
   bool Boxed(const std::string& text) const {
     for (const auto& call : boxes_.Calls())
       if (call.Text.find(text) != std::string::npos) return true;
@@ -238,7 +240,7 @@ TEST_F(ReloadTest, AFailedReloadKeepsTheOldItemAndSaysWhereUntilAGoodSave) {
   EXPECT_TRUE(Boxed("File: data\\a.vtl\rLINE: 15")) << boxes_.Calls().back().Text;
   fs::remove(dir_.File("data/a.vtl"));
   Settle();
-  EXPECT_TRUE(Boxed("cannot be read"));
+  EXPECT_TRUE(Boxed("cannot be read; the item keeps what it showed.\rFile: data\\a.vtl"));
   EXPECT_EQ(demo_->Items[0].get(), old);
   Frame();
   EXPECT_EQ(Centre(), kRed);
@@ -470,7 +472,7 @@ TEST_F(ReloadTest, AChangedMusicFileGoesOnAtTheDemoTimeUnlessItDoesNotPlay) {
   Save("data/one.wav", "not a sound");
   ASSERT_TRUE(Settle());
   EXPECT_EQ(demo_->Music->Stream, second);
-  EXPECT_TRUE(Boxed("The music cannot be played."));
+  EXPECT_TRUE(Boxed("The music cannot be played.\rFile: data\\one.wav"));
   EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
 }
 
@@ -541,6 +543,7 @@ TEST_F(ReloadTest, AFileCutInsideABlockFailsItsReloadAndTheOldItemStays) {
     EXPECT_EQ(events_.back().What, vtReloadEvent::Status::Failed);
     EXPECT_NE(events_.back().Message.find("ends inside the block opened on line"), std::string::npos)
         << events_.back().Message;
+    EXPECT_NE(events_.back().Message.find("File: " + Named(c.File)), std::string::npos) << events_.back().Message;
     EXPECT_EQ(demo_->Items[c.Index].get(), old);
     EXPECT_EQ(demo_->Items.size(), c.Index + 1);
   }

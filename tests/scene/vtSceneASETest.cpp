@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/vtDemoPathU.h"
 #include "core/vtLogU.h"
 #include "platform/MessageBox.h"
 #include "runtime/vtRItemU.h"
@@ -461,7 +462,7 @@ TEST_F(AseLoad, ObjectsOutsideTheirListsAreRefusedWithAWarning) {
   EXPECT_TRUE(scene.Objects[1]->Refused);
   ASSERT_EQ(boxes_.Calls().size(), 1u);
   EXPECT_NE(boxes_.Calls()[0].Text.find("\"Tri\""), std::string::npos);
-  EXPECT_NE(boxes_.Calls()[0].Text.find(scene.FileName), std::string::npos);
+  EXPECT_NE(boxes_.Calls()[0].Text.find("File: " + DemoPath(scene.FileName)), std::string::npos);
 }
 
 // A Q3Map2 export: normals before the faces, one per vertex, and no colon
