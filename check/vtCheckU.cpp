@@ -65,8 +65,7 @@ void CheckItemFiles(const vtDemoSystem& demo) {
   for (const auto& item : demo.Items) {
     if (!platform::IsRegularFile(item->FileName)) continue;  // loading reports it
     CheckLetterCase(item->FileName, demo.ScriptName, item->Place.File);
-    if (const vtKeyTable* table = KeyTableFor(ExtensionOf(item->ItemType)))
-      if (item->ItemType != vt_3D_ASE) LookAtLines(item->FileName, *table);
+    if (const vtKeyTable* table = KeyTableFor(ExtensionOf(item->ItemType))) LookAtLines(item->FileName, *table);
   }
 }
 

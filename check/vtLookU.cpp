@@ -76,19 +76,18 @@ class LineLook {
  public:
   LineLook(vtText& reader, const vtKeyTable& table) : reader_(reader), table_(table) {}
 
+  // Lines without a "VT_" word (all of a scene's) only close blocks.
   void Walk() {
     while (!reader_.Eof()) {
       const bool content = reader_.ReadLine();
-      const std::string line = reader_.Line;
-      if (content)
+      const std::string_view line = reader_.Line;  // until the next ReadLine
+      const bool closes = line.find('}') != std::string_view::npos;
+      if (content && line.find("VT_") != std::string_view::npos)
         LookAt(line);
-      else if (!open_.empty() && line.find('}') != std::string::npos)
+      else if (!content && closes && !open_.empty())
         Note("comment-brace", "this comment holds \"}\": it ends " + Describe(open_.back()));
-      if (line.find('}') != std::string::npos) open_.clear();
+      if (closes) open_.clear();
     }
-    if (!open_.empty())
-      ReportFinding({reader_.FileName(), open_.front().Line, "unclosed", vtSeverity::Warning,
-                     std::string(open_.front().Key->Name) + " is never closed: the file ends inside it"});
   }
 
  private:
@@ -157,8 +156,7 @@ class LineLook {
 
   void Opener(const vtKey& key, std::string_view rest) {
     const std::string_view stem = Stem(key);
-    const std::string line = reader_.Line;
-    if (line.find(key.Name) == std::string::npos) {
+    if (reader_.Line.find(key.Name) == std::string_view::npos) {
       Note("block-opener", std::string(stem) + " opens a block only when written " + Quote(key.Name));
       return;
     }
@@ -241,7 +239,12 @@ void LookAtLines(const std::string& fileName, const vtKeyTable& table) {
   // Opened under its own extension: a refused one is the loader's finding.
   const size_t dot = fileName.find_last_of('.');
   vtText reader(dot == std::string::npos ? fileName : fileName.substr(dot + 1));
+  vtText::CutWatch cuts;  // the reader's own rule, as a live reload applies it
   if (!reader.Open(fileName)) return;
   LineLook(reader, table).Walk();
   reader.Close();
+  for (const vtText::CutWatch::Cut& cut : cuts.Cuts)
+    ReportFinding({cut.File, cut.BlockLine, "unclosed", vtSeverity::Error,
+                   "the file ends inside the block opened here (is it cut short?): the player reads what is "
+                   "there, a live reload refuses the file"});
 }

@@ -12,8 +12,10 @@
 
 struct vtKeyTable;
 
-// Reads fileName (an engine path) and reports what its lines hide. A file
-// that cannot be opened gives nothing here: the loaders report it.
+// Reads fileName (an engine path) and reports what its lines hide, and, as
+// an error, an end inside an open block by the reader's own rule (the one
+// that makes a live reload refuse the file). A file that cannot be opened
+// gives nothing here: the loaders report it.
 void LookAtLines(const std::string& fileName, const vtKeyTable& table);
 
 // The key of table nearest to word when it is a likely misspelling (at

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <string_view>
 
+#include "check/vtLookU.h"
 #include "core/vtDemoPathU.h"
+#include "core/vtKeysU.h"
+#include "core/vtScopeEndU.h"
 
 void vtLiveFindings::Take(vtFinding finding) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -11,9 +14,34 @@ void vtLiveFindings::Take(vtFinding finding) {
   new_.push_back(std::move(finding));
 }
 
+namespace {
+
+thread_local bool t_looking = false;  // this thread reads a file for its look
+
+// The look-only rules for the file, by its extension (the reader's own,
+// exactly). A look that cannot read adds nothing: the loader reports it.
+void Look(const std::string& file) {
+  const size_t dot = file.find_last_of('.');
+  const vtKeyTable* table = dot == std::string::npos ? nullptr : KeyTableFor(file.substr(dot + 1));
+  if (!table) return;
+  t_looking = true;
+  const auto looked = OnScopeEnd([] { t_looking = false; });
+  try {
+    LookAtLines(file, *table);
+  } catch (const std::exception&) {
+    // nothing looked at: the loader reports a file it cannot read
+  }
+}
+
+}  // namespace
+
 void vtLiveFindings::FileRead(const std::string& file) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  byFile_.erase(file);
+  if (t_looking) return;  // the look's own reading
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    byFile_.erase(file);
+  }
+  Look(file);
 }
 
 std::vector<vtFinding> vtLiveFindings::TakeNew() {

@@ -1,7 +1,9 @@
 // The findings of the files the live player reads (core/vtFindingsU.h),
 // kept per file: each new one becomes a warning line on the console, and
 // the studio shows a file's latest ones in its row. A file that is read
-// again forgets what was found in it before.
+// again forgets what was found in it before. Each file read is also looked
+// at by the checker's rules that only look (check/vtLookU.h), so a file
+// shows the findings `vortane --check` gives for it.
 //
 // Threads: Take and FileRead on any thread (loading workers read too);
 // TakeNew and For on the main thread.

@@ -620,6 +620,33 @@ TEST_F(ReloadTest, AScriptThatFailedAtStartUpPlaysOnceItReads) {
   EXPECT_EQ(Centre(), kRed);
 }
 
+// Live, a file read again is looked at as `vortane --check` looks at it: a
+// line the reader reads otherwise than it looks is a warning line and one
+// of the file's findings, until a save mends it.
+TEST_F(ReloadTest, AReloadedFileShowsWhatTheCheckerFindsInIt) {
+  StartDemo(Channel("vt_2D_VTL", "data\\a.vtl"), {{"data/a.vtl", Layer("255 0 0")}});
+  reloads_.reset();
+  vtLiveSession live(*demo_, "data\\demo.vds");
+  ASSERT_TRUE(live.Start());
+  std::string layer = Layer("255 0 0");
+  layer.replace(layer.find("VT_KEYS {\n"), 10, "VT_KEYS {\tVT_KEY 0 1 1 0 0 9 9 1 1 1 1\n");  // line 5
+  std::uint32_t now = 1000;
+  const auto save = [&](const std::string& content) {
+    Save("data/a.vtl", content);
+    live.BeforeFrame(now += 1000);
+    live.BeforeFrame(now += 1000);
+  };
+  save(layer);
+  std::vector<vtFinding> found = live.Findings().For(Path("data/a.vtl"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].Code, "after-opener");
+  ASSERT_EQ(live.Console().Count(), 1);
+  EXPECT_EQ(std::string(live.Console().At(0).Text).find("VortaneE Warning: data\\a.vtl:5: warning: "), 0u)
+      << live.Console().At(0).Text;
+  save(Layer("0 255 0"));
+  EXPECT_TRUE(live.Findings().For(Path("data/a.vtl")).empty());
+}
+
 // With the live session no box waits for a click: the message is a line on
 // the picture, and a frame with the line allocates nothing.
 TEST_F(ReloadTest, InLiveModeMessagesAreLinesOnThePictureAndFramesAllocateNothing) {
