@@ -23,6 +23,35 @@ bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == st
 
 bool ValidIndex(int index, std::size_t size) { return index >= 0 && static_cast<std::size_t>(index) < size; }
 
+vtEditResult KnownItem(const vtScriptModel& model, int item) {
+  if (ValidIndex(item, model.Items.size())) return {};
+  return vtEditResult::Fail(404, "no item " + std::to_string(item));
+}
+
+vtEditResult KnownLine(const vtScriptModel& model, int item, int line) {
+  const vtEditResult known = KnownItem(model, item);
+  if (known.Status != 200 || ValidIndex(line, model.Items[static_cast<std::size_t>(item)].Lines.size())) return known;
+  return vtEditResult::Fail(404, "item " + std::to_string(item) + " has no line " + std::to_string(line));
+}
+
+// The file's bytes (at version, when one is named: else 409) and what the
+// player's reader makes of them; the file is read again after the reader,
+// so that the bytes checked are the ones it read (409 when they changed).
+template <typename Model>
+vtEditResult ReadWithModel(const std::string& path, const std::string* version,
+                           bool (*read)(const std::string&, Model&, std::string&), vtDocument& document, Model& model) {
+  vtEditResult result = ReadDocument(path, document);
+  if (result.Status != 200) return result;
+  if (version && document.Version() != *version) return Stale(path, *version, document.Version());
+  std::string why;
+  if (!read(path, model, why)) return vtEditResult::Fail(500, why);
+  vtDocument again;
+  result = ReadDocument(path, again);
+  if (result.Status != 200) return result;
+  if (again.Version() != document.Version()) return Stale(path, document.Version(), again.Version());
+  return {};
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- lines
@@ -30,10 +59,9 @@ bool ValidIndex(int index, std::size_t size) { return index >= 0 && static_cast<
 vtEditResult vtEditor::EditLine(const std::string& scriptPath, const std::string& version, int item, int line,
                                 const std::function<void(vtRenderLineValues&)>& changeValues) {
   return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
-    if (!ValidIndex(item, expected.Items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
-    auto& lines = expected.Items[static_cast<std::size_t>(item)].Lines;
-    if (!ValidIndex(line, lines.size())) return vtEditResult::Fail(404, "item " + std::to_string(item) + " has no line " + std::to_string(line));
-    vtScriptLine& target = lines[static_cast<std::size_t>(line)];
+    const vtEditResult known = KnownLine(expected, item, line);
+    if (known.Status != 200) return known;
+    vtScriptLine& target = expected.Items[static_cast<std::size_t>(item)].Lines[static_cast<std::size_t>(line)];
     vtRenderLineValues values = target.Values;
     changeValues(values);
     vtLineChange patched;
@@ -47,7 +75,8 @@ vtEditResult vtEditor::EditLine(const std::string& scriptPath, const std::string
 vtEditResult vtEditor::AddLine(const std::string& scriptPath, const std::string& version, int item,
                                const vtRenderLineValues& values) {
   return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
-    if (!ValidIndex(item, expected.Items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
+    const vtEditResult known = KnownItem(expected, item);
+    if (known.Status != 200) return known;
     vtScriptItem& target = expected.Items[static_cast<std::size_t>(item)];
     ways.push_back(AddRenderLine(document, target, values));
     target.Lines.push_back({values, 0});
@@ -57,9 +86,9 @@ vtEditResult vtEditor::AddLine(const std::string& scriptPath, const std::string&
 
 vtEditResult vtEditor::DeleteLine(const std::string& scriptPath, const std::string& version, int item, int line) {
   return EditScript(scriptPath, version, [&](const vtDocument&, vtScriptModel& expected, Candidates& ways) {
-    if (!ValidIndex(item, expected.Items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
+    const vtEditResult known = KnownLine(expected, item, line);
+    if (known.Status != 200) return known;
     auto& lines = expected.Items[static_cast<std::size_t>(item)].Lines;
-    if (!ValidIndex(line, lines.size())) return vtEditResult::Fail(404, "item " + std::to_string(item) + " has no line " + std::to_string(line));
     ways.push_back({{lines[static_cast<std::size_t>(line)].At, 1, {}}});
     lines.erase(lines.begin() + line);
     return vtEditResult{};
@@ -86,8 +115,9 @@ vtEditResult vtEditor::AddItem(const std::string& scriptPath, const std::string&
 
 vtEditResult vtEditor::DeleteItem(const std::string& scriptPath, const std::string& version, int item) {
   return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
+    const vtEditResult known = KnownItem(expected, item);
+    if (known.Status != 200) return known;
     auto& items = expected.Items;
-    if (!ValidIndex(item, items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
     const vtChannelSpan span = ChannelSpan(document, items[static_cast<std::size_t>(item)]);
     ways.push_back({{span.First, span.Count, {}}});
     items.erase(items.begin() + item);
@@ -97,8 +127,9 @@ vtEditResult vtEditor::DeleteItem(const std::string& scriptPath, const std::stri
 
 vtEditResult vtEditor::MoveItem(const std::string& scriptPath, const std::string& version, int item, int to) {
   return EditScript(scriptPath, version, [&](const vtDocument& document, vtScriptModel& expected, Candidates& ways) {
+    const vtEditResult known = KnownItem(expected, item);
+    if (known.Status != 200) return known;
     auto& items = expected.Items;
-    if (!ValidIndex(item, items.size())) return vtEditResult::Fail(404, "no item " + std::to_string(item));
     if (!ValidIndex(to, items.size())) return vtEditResult::Fail(404, "no place " + std::to_string(to));
     const vtScriptItem moved = items[static_cast<std::size_t>(item)];
     vtChannelSpan span = ChannelSpan(document, moved);
@@ -136,10 +167,17 @@ std::size_t KeyPlace(const std::vector<vtLayerKeyEntry>& keys, std::uint32_t tim
   return place;
 }
 
-bool TimeTaken(const std::vector<vtLayerKeyEntry>& keys, std::uint32_t time) {
+// 400 when another key of the layer has that time.
+vtEditResult TimeFree(const std::vector<vtLayerKeyEntry>& keys, std::uint32_t time) {
   for (const vtLayerKeyEntry& key : keys)
-    if (key.Values.Time == time) return true;
-  return false;
+    if (key.Values.Time == time)
+      return vtEditResult::Fail(400, "another key of the layer is at " + std::to_string(time) + " ms");
+  return {};
+}
+
+vtEditResult KnownKey(const vtLayerEntry& entry, int layer, int key) {
+  if (ValidIndex(key, entry.Keys.size())) return {};
+  return vtEditResult::Fail(404, "layer " + std::to_string(layer) + " has no key " + std::to_string(key));
 }
 
 // The line a key placed at `place` goes before, and the line whose
@@ -171,32 +209,23 @@ vtEditResult FindLayer(vtLayerModel& model, int layer, vtLayerEntry*& found) {
 
 vtEditResult vtEditor::ReadLayers(const std::string& path, vtLayerModel& model, std::string& version) {
   vtDocument document;
-  vtEditResult read = ReadDocument(path, document);
-  if (read.Status != 200) return read;
-  std::string why;
-  if (!ReadLayerModel(path, model, why)) return vtEditResult::Fail(500, why);
-  vtDocument again;
-  read = ReadDocument(path, again);
-  if (read.Status != 200) return read;
-  if (again.Version() != document.Version()) return vtEditResult::Fail(409, path + " changed while it was read; read it again");
-  version = document.Version();
-  return {};
+  const vtEditResult read = ReadWithModel(path, nullptr, ReadLayerModel, document, model);
+  if (read.Status == 200) version = document.Version();
+  return read;
 }
 
 vtEditResult vtEditor::EditKey(const std::string& path, const std::string& version, int layer, int key,
                                const std::function<void(vtKeyValues&)>& change) {
-  return EditLayers(path, version, [&](const vtDocument& document, vtLayerModel& expected, Candidates& ways) {
-    vtLayerEntry* entry = nullptr;
-    const vtEditResult found = FindLayer(expected, layer, entry);
-    if (found.Status != 200) return found;
-    auto& keys = entry->Keys;
-    if (key < 0 || static_cast<std::size_t>(key) >= keys.size())
-      return vtEditResult::Fail(404, "layer " + std::to_string(layer) + " has no key " + std::to_string(key));
+  return EditLayer(path, version, layer, [&](const vtDocument& document, vtLayerEntry& entry, Candidates& ways) {
+    const vtEditResult known = KnownKey(entry, layer, key);
+    if (known.Status != 200) return known;
+    auto& keys = entry.Keys;
     const vtLayerKeyEntry old = keys[static_cast<std::size_t>(key)];
     vtKeyValues values = old.Values;
     change(values);
     keys.erase(keys.begin() + key);
-    if (TimeTaken(keys, values.Time)) return vtEditResult::Fail(400, "another key of the layer is at " + std::to_string(values.Time) + " ms");
+    const vtEditResult free = TimeFree(keys, values.Time);
+    if (free.Status != 200) return free;
     const std::size_t place = KeyPlace(keys, values.Time);
     std::string patched;
     if (!PatchKeyLine(document, old.At, old.Values, values, patched)) patched = WholeKeyLine(document, old.At, values);
@@ -206,7 +235,7 @@ vtEditResult vtEditor::EditKey(const std::string& path, const std::string& versi
     } else {  // a key dragged past another: its line moves into time order
       int before = 0;
       std::string indent;
-      KeyLinePlace(document, *entry, keys, place, before, indent);
+      KeyLinePlace(document, entry, keys, place, before, indent);
       ways.push_back({{old.At, 1, {}}, {before, 0, {patched}}});
     }
     keys.insert(keys.begin() + static_cast<std::ptrdiff_t>(place), {values, 0});
@@ -216,11 +245,8 @@ vtEditResult vtEditor::EditKey(const std::string& path, const std::string& versi
 
 vtEditResult vtEditor::AddKey(const std::string& path, const std::string& version, int layer,
                               const std::function<void(vtKeyValues&)>& set) {
-  return EditLayers(path, version, [&](const vtDocument& document, vtLayerModel& expected, Candidates& ways) {
-    vtLayerEntry* entry = nullptr;
-    const vtEditResult found = FindLayer(expected, layer, entry);
-    if (found.Status != 200) return found;
-    auto& keys = entry->Keys;
+  return EditLayer(path, version, layer, [&](const vtDocument& document, vtLayerEntry& entry, Candidates& ways) {
+    auto& keys = entry.Keys;
     vtKeyValues probe;
     set(probe);
     const std::size_t place = KeyPlace(keys, probe.Time);
@@ -230,11 +256,11 @@ vtEditResult vtEditor::AddKey(const std::string& path, const std::string& versio
     values.R = values.G = values.B = values.A = 255;
     if (!keys.empty()) values = keys[place > 0 ? place - 1 : 0].Values;
     set(values);
-    if (TimeTaken(keys, values.Time))
-      return vtEditResult::Fail(400, "another key of the layer is at " + std::to_string(values.Time) + " ms");
+    const vtEditResult free = TimeFree(keys, values.Time);
+    if (free.Status != 200) return free;
     int before = 0;
     std::string indent;
-    KeyLinePlace(document, *entry, keys, place, before, indent);
+    KeyLinePlace(document, entry, keys, place, before, indent);
     ways.push_back({{before, 0, {indent + WholeKeyLine(vtDocument(), 1, values)}}});
     keys.insert(keys.begin() + static_cast<std::ptrdiff_t>(place), {values, 0});
     return vtEditResult{};
@@ -242,69 +268,50 @@ vtEditResult vtEditor::AddKey(const std::string& path, const std::string& versio
 }
 
 vtEditResult vtEditor::DeleteKey(const std::string& path, const std::string& version, int layer, int key) {
-  return EditLayers(path, version, [&](const vtDocument&, vtLayerModel& expected, Candidates& ways) {
-    vtLayerEntry* entry = nullptr;
-    const vtEditResult found = FindLayer(expected, layer, entry);
-    if (found.Status != 200) return found;
-    auto& keys = entry->Keys;
-    if (key < 0 || static_cast<std::size_t>(key) >= keys.size())
-      return vtEditResult::Fail(404, "layer " + std::to_string(layer) + " has no key " + std::to_string(key));
+  return EditLayer(path, version, layer, [&](const vtDocument&, vtLayerEntry& entry, Candidates& ways) {
+    const vtEditResult known = KnownKey(entry, layer, key);
+    if (known.Status != 200) return known;
+    auto& keys = entry.Keys;
     ways.push_back({{keys[static_cast<std::size_t>(key)].At, 1, {}}});
     keys.erase(keys.begin() + key);
     return vtEditResult{};
   });
 }
 
-vtEditResult vtEditor::EditLayers(const std::string& path, const std::string& version, const LayerChange& change) {
-  vtDocument document;
-  vtEditResult read = ReadDocument(path, document);
-  if (read.Status != 200) return read;
-  if (document.Version() != version) return Stale(path, version, document.Version());
-  vtLayerModel model;
-  std::string now;
-  read = ReadLayers(path, model, now);
-  if (read.Status != 200) return read;
-  if (now != version) return Stale(path, version, now);
-  vtLayerModel expected = model;
-  Candidates ways;
-  const vtEditResult made = change(document, expected, ways);
-  if (made.Status != 200) return made;
-  return WriteFirstThatReads(path, document, ways, [&](const std::string& staged, std::string& why) {
-    vtLayerModel got;
-    if (!ReadLayerModel(staged, got, why)) return false;
-    if (got.SameLayers(expected)) return true;
-    why = "the change would not read back as asked in " + path + ": the lines around it are laid out in a way it cannot follow";
-    return false;
-  });
+vtEditResult vtEditor::EditLayer(const std::string& path, const std::string& version, int layer,
+                                 const LayerChange& change) {
+  const Change<vtLayerModel> inLayer = [&](const vtDocument& document, vtLayerModel& expected, Candidates& ways) {
+    vtLayerEntry* entry = nullptr;
+    const vtEditResult found = FindLayer(expected, layer, entry);
+    return found.Status != 200 ? found : change(document, *entry, ways);
+  };
+  return EditFile(path, version, ReadLayerModel, &vtLayerModel::SameLayers, inLayer);
 }
 
 // ---------------------------------------------------------------- writing
 
-// The script is read as the page saw it (the version), the change is made,
-// and the first way whose text the reader reads as expected is written.
 vtEditResult vtEditor::EditScript(const std::string& scriptPath, const std::string& version,
-                                  const ScriptChange& change) {
-  vtDocument document;
-  vtEditResult read = ReadDocument(scriptPath, document);
-  if (read.Status != 200) return read;
-  if (document.Version() != version) return Stale(scriptPath, version, document.Version());
-  vtScriptModel model;
-  std::string why;
-  if (!ReadScriptModel(scriptPath, model, why)) return vtEditResult::Fail(500, why);
-  vtDocument again;  // the reader's bytes must be the ones checked
-  read = ReadDocument(scriptPath, again);
-  if (read.Status != 200) return read;
-  if (again.Version() != version) return Stale(scriptPath, version, again.Version());
+                                  const Change<vtScriptModel>& change) {
+  return EditFile(scriptPath, version, ReadScriptModel, &vtScriptModel::SameDemo, change);
+}
 
-  vtScriptModel expected = model;
+// The file is read as the page saw it (the version), the change is made,
+// and the first way whose text the reader reads as expected is written.
+template <typename Model>
+vtEditResult vtEditor::EditFile(const std::string& path, const std::string& version, ReadModel<Model> read,
+                                SameModel<Model> same, const Change<Model>& change) {
+  vtDocument document;
+  Model expected;
+  const vtEditResult seen = ReadWithModel(path, &version, read, document, expected);
+  if (seen.Status != 200) return seen;
   Candidates ways;
   const vtEditResult made = change(document, expected, ways);
   if (made.Status != 200) return made;
-  return WriteFirstThatReads(scriptPath, document, ways, [&](const std::string& staged, std::string& why) {
-    vtScriptModel got;
-    if (!ReadScriptModel(staged, got, why)) return false;
-    if (got.SameDemo(expected)) return true;
-    why = "the change would not read back as asked in " + scriptPath +
+  return WriteFirstThatReads(path, document, ways, [&](const std::string& staged, std::string& why) {
+    Model got;
+    if (!read(staged, got, why)) return false;
+    if ((got.*same)(expected)) return true;
+    why = "the change would not read back as asked in " + path +
           ": the lines around it are laid out in a way it cannot follow";
     return false;
   });

@@ -84,12 +84,23 @@ class vtEditor {
   // Fills the model the script must read as afterwards, and the ways to
   // get there, best first (the first that reads back so is written).
   using Candidates = std::vector<std::vector<vtLineChange>>;
-  using ScriptChange = std::function<vtEditResult(const vtDocument&, vtScriptModel& expected, Candidates&)>;
+  template <typename Model>
+  using Change = std::function<vtEditResult(const vtDocument&, Model& expected, Candidates&)>;
+  // The player's reader of a kind of file, and its test of two readings.
+  template <typename Model>
+  using ReadModel = bool (*)(const std::string& path, Model& model, std::string& why);
+  template <typename Model>
+  using SameModel = bool (Model::*)(const Model& other) const;
 
-  using LayerChange = std::function<vtEditResult(const vtDocument&, vtLayerModel& expected, Candidates&)>;
-
-  vtEditResult EditScript(const std::string& scriptPath, const std::string& version, const ScriptChange& change);
-  vtEditResult EditLayers(const std::string& path, const std::string& version, const LayerChange& change);
+  vtEditResult EditScript(const std::string& scriptPath, const std::string& version,
+                          const Change<vtScriptModel>& change);
+  // The change gets the layer's entry in the model expected afterwards
+  // (404 without that layer, 400 without its keys block).
+  using LayerChange = std::function<vtEditResult(const vtDocument&, vtLayerEntry& expected, Candidates&)>;
+  vtEditResult EditLayer(const std::string& path, const std::string& version, int layer, const LayerChange& change);
+  template <typename Model>
+  vtEditResult EditFile(const std::string& path, const std::string& version, ReadModel<Model> read,
+                        SameModel<Model> same, const Change<Model>& change);
   vtEditResult WriteFirstThatReads(const std::string& path, const vtDocument& document, const Candidates& ways,
                                    const std::function<bool(const std::string& staged, std::string& why)>& check);
   vtEditResult WriteChecked(const std::string& path, const vtDocument& document, const std::string& bytes,
