@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <limits>
 
@@ -90,8 +91,13 @@ bool ReadVersion(const json& body, std::string& version, std::string& why) {
 
 constexpr double kMaxIndex = 1e9;
 
+// A place in a list: an item, its line, a layer, a key.
+bool ReadIndex(const json& body, const char* key, std::int32_t& value, std::string& why) {
+  return ReadWhole(body, key, 0, kMaxIndex, value, why);
+}
+
 bool ReadItem(const json& body, vtStudioEdit& edit, std::string& why) {
-  return ReadWhole(body, "item", 0, kMaxIndex, edit.Item, why) && ReadVersion(body, edit.Version, why);
+  return ReadIndex(body, "item", edit.Item, why) && ReadVersion(body, edit.Version, why);
 }
 
 // begin, end, and mode and play when given (both when required).
@@ -127,6 +133,26 @@ vtStudioReply ApplyEdit(vtStudioExchange& exchange, const vtStudioEdit& edit) {
   return reply;
 }
 
+// An edit of that kind, its values read from the body by read (false: 400
+// with the reason), applied.
+using EditReader = std::function<bool(vtStudioEdit& edit, std::string& why)>;
+vtStudioReply ReadAndApply(vtStudioExchange& exchange, vtStudioEditKind kind, const EditReader& read) {
+  vtStudioEdit edit;
+  edit.Kind = kind;
+  std::string why;
+  if (read && !read(edit, why)) return StudioError(400, why);
+  return ApplyEdit(exchange, edit);
+}
+
+// A query parameter of 1 to maxDigits decimal digits.
+bool ReadDigits(const HttpRequest& request, const char* name, std::size_t maxDigits, int& value) {
+  const std::string* text = request.Param(name);
+  if (!text || text->empty() || text->size() > maxDigits || text->find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  value = std::stoi(*text);
+  return true;
+}
+
 // ------------------------------------------------------------ handlers
 
 vtStudioReply GetState(vtStudioExchange& exchange, const HttpRequest&, const json&) {
@@ -138,11 +164,8 @@ vtStudioReply GetTimeline(vtStudioExchange& exchange, const HttpRequest&, const 
 }
 
 vtStudioReply GetWaveform(vtStudioExchange& exchange, const HttpRequest& request, const json&) {
-  const std::string* text = request.Param("columns");
-  const bool digits = text && !text->empty() && text->size() <= 5 &&
-                      text->find_first_not_of("0123456789") == std::string::npos;
-  const int columns = digits ? std::stoi(*text) : 0;
-  if (columns < 1 || columns > vtStudioServer::kMaxWaveformColumns)
+  int columns = 0;
+  if (!ReadDigits(request, "columns", 5, columns) || columns < 1 || columns > vtStudioServer::kMaxWaveformColumns)
     return StudioError(400, "columns must be a whole number from 1 to " +
                                 std::to_string(vtStudioServer::kMaxWaveformColumns));
   const auto wave = exchange.Waveform(kWaveformWait);
@@ -201,68 +224,58 @@ vtStudioReply Loop(vtStudioExchange& exchange, const HttpRequest&, const json& b
 
 // {"item", "line", "begin", "end", "mode", "play", "version"}
 vtStudioReply EditLine(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::Line;
-  std::string why;
-  if (!ReadItem(body, edit, why) || !ReadWhole(body, "line", 0, kMaxIndex, edit.Line, why) ||
-      !ReadLineValues(body, false, edit, why))
-    return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::Line, [&](vtStudioEdit& edit, std::string& why) {
+    return ReadItem(body, edit, why) && ReadIndex(body, "line", edit.Line, why) &&
+           ReadLineValues(body, false, edit, why);
+  });
 }
 
 // {"item", "begin", "end", "mode", "play", "version"}
 vtStudioReply AddLine(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::LineAdd;
-  std::string why;
-  if (!ReadItem(body, edit, why) || !ReadLineValues(body, false, edit, why)) return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::LineAdd, [&](vtStudioEdit& edit, std::string& why) {
+    return ReadItem(body, edit, why) && ReadLineValues(body, false, edit, why);
+  });
 }
 
 // {"item", "line", "version"}
 vtStudioReply DeleteLine(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::LineDelete;
-  std::string why;
-  if (!ReadItem(body, edit, why) || !ReadWhole(body, "line", 0, kMaxIndex, edit.Line, why))
-    return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::LineDelete, [&](vtStudioEdit& edit, std::string& why) {
+    return ReadItem(body, edit, why) && ReadIndex(body, "line", edit.Line, why);
+  });
 }
 
 // {"type", "file", "at", "version"}
 vtStudioReply AddItem(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::ItemAdd;
-  std::string why;
-  if (!ReadVersion(body, edit.Version, why) || !ReadWhole(body, "at", 0, kMaxIndex, edit.To, why))
-    return StudioError(400, why);
-  const auto type = body.find("type");
-  const auto file = body.find("file");
-  if (type == body.end() || !type->is_string()) return StudioError(400, "\"type\" must be an item kind's tag");
-  if (file == body.end() || !file->is_string() || file->get_ref<const std::string&>().empty() ||
-      file->get_ref<const std::string&>().size() > 1024)
-    return StudioError(400, "\"file\" must name the item's file inside the demo's folder");
-  edit.Type = type->get<std::string>();
-  edit.File = file->get<std::string>();
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::ItemAdd, [&](vtStudioEdit& edit, std::string& why) {
+    if (!ReadVersion(body, edit.Version, why) || !ReadIndex(body, "at", edit.To, why)) return false;
+    const auto type = body.find("type");
+    const auto file = body.find("file");
+    if (type == body.end() || !type->is_string()) {
+      why = "\"type\" must be an item kind's tag";
+      return false;
+    }
+    if (file == body.end() || !file->is_string() || file->get_ref<const std::string&>().empty() ||
+        file->get_ref<const std::string&>().size() > 1024) {
+      why = "\"file\" must name the item's file inside the demo's folder";
+      return false;
+    }
+    edit.Type = type->get<std::string>();
+    edit.File = file->get<std::string>();
+    return true;
+  });
 }
 
 // {"item", "version"}
 vtStudioReply DeleteItem(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::ItemDelete;
-  std::string why;
-  if (!ReadItem(body, edit, why)) return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::ItemDelete,
+                      [&](vtStudioEdit& edit, std::string& why) { return ReadItem(body, edit, why); });
 }
 
 // {"item", "to", "version"}
 vtStudioReply MoveItem(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::ItemMove;
-  std::string why;
-  if (!ReadItem(body, edit, why) || !ReadWhole(body, "to", 0, kMaxIndex, edit.To, why)) return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::ItemMove, [&](vtStudioEdit& edit, std::string& why) {
+    return ReadItem(body, edit, why) && ReadIndex(body, "to", edit.To, why);
+  });
 }
 
 // ?type=KIND: the demo's files a KIND item can read, as the script names
@@ -346,59 +359,44 @@ bool ReadKeyValues(const json& body, bool timeRequired, vtStudioEdit& edit, std:
 
 // ?item=I
 vtStudioReply GetLayers(vtStudioExchange& exchange, const HttpRequest& request, const json&) {
-  const std::string* text = request.Param("item");
-  const bool digits = text && !text->empty() && text->size() <= 9 &&
-                      text->find_first_not_of("0123456789") == std::string::npos;
-  if (!digits) return StudioError(400, "item must be an item's index");
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::Layers;
-  edit.Item = std::stoi(*text);
-  return ApplyEdit(exchange, edit);
+  int item = 0;
+  if (!ReadDigits(request, "item", 9, item)) return StudioError(400, "item must be an item's index");
+  return ReadAndApply(exchange, vtStudioEditKind::Layers, [&](vtStudioEdit& edit, std::string&) {
+    edit.Item = item;
+    return true;
+  });
 }
 
 // {"item", "layer", "key", "values": {...}, "version"}
 vtStudioReply EditKey(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::Key;
-  std::string why;
-  if (!ReadItem(body, edit, why) || !ReadWhole(body, "layer", 0, kMaxIndex, edit.Layer, why) ||
-      !ReadWhole(body, "key", 0, kMaxIndex, edit.Key, why) || !ReadKeyValues(body, false, edit, why))
-    return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::Key, [&](vtStudioEdit& edit, std::string& why) {
+    return ReadItem(body, edit, why) && ReadIndex(body, "layer", edit.Layer, why) &&
+           ReadIndex(body, "key", edit.Key, why) && ReadKeyValues(body, false, edit, why);
+  });
 }
 
 // {"item", "layer", "values": {"time", ...}, "version"}
 vtStudioReply AddKey(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::KeyAdd;
-  std::string why;
-  if (!ReadItem(body, edit, why) || !ReadWhole(body, "layer", 0, kMaxIndex, edit.Layer, why) ||
-      !ReadKeyValues(body, true, edit, why))
-    return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::KeyAdd, [&](vtStudioEdit& edit, std::string& why) {
+    return ReadItem(body, edit, why) && ReadIndex(body, "layer", edit.Layer, why) &&
+           ReadKeyValues(body, true, edit, why);
+  });
 }
 
 // {"item", "layer", "key", "version"}
 vtStudioReply DeleteKey(vtStudioExchange& exchange, const HttpRequest&, const json& body) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::KeyDelete;
-  std::string why;
-  if (!ReadItem(body, edit, why) || !ReadWhole(body, "layer", 0, kMaxIndex, edit.Layer, why) ||
-      !ReadWhole(body, "key", 0, kMaxIndex, edit.Key, why))
-    return StudioError(400, why);
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::KeyDelete, [&](vtStudioEdit& edit, std::string& why) {
+    return ReadItem(body, edit, why) && ReadIndex(body, "layer", edit.Layer, why) &&
+           ReadIndex(body, "key", edit.Key, why);
+  });
 }
 
 vtStudioReply Undo(vtStudioExchange& exchange, const HttpRequest&, const json&) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::Undo;
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::Undo, nullptr);
 }
 
 vtStudioReply Redo(vtStudioExchange& exchange, const HttpRequest&, const json&) {
-  vtStudioEdit edit;
-  edit.Kind = vtStudioEditKind::Redo;
-  return ApplyEdit(exchange, edit);
+  return ReadAndApply(exchange, vtStudioEditKind::Redo, nullptr);
 }
 
 // ------------------------------------------------------------ the table
