@@ -103,8 +103,7 @@ vtEditResult vtEditor::AddItem(const std::string& scriptPath, const std::string&
     auto& items = expected.Items;
     if (at < 0 || static_cast<std::size_t>(at) > items.size())
       return vtEditResult::Fail(404, "no place " + std::to_string(at) + " among " + std::to_string(items.size()) + " items");
-    const int like = items.empty() ? -1 : std::max(at - 1, 0);  // the channel it follows
-    ways.push_back({{ChannelPlace(document, items, at), 0, NewChannel(document, items, like, type, file)}});
+    ways.push_back({{ChannelPlace(document, items, at), 0, NewChannel(document, items, at, type, file)}});
     vtScriptItem added;
     added.Type = type;
     added.File = (GlobalFunc ? GlobalFunc->WorkDir : std::string(".")) + "\\" + file;

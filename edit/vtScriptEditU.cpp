@@ -1,5 +1,6 @@
 #include "edit/vtScriptEditU.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/vtFuncU.h"
@@ -132,13 +133,13 @@ int ChannelPlace(const vtDocument& document, const std::vector<vtScriptItem>& it
   return before.First + before.Count;
 }
 
-std::vector<std::string> NewChannel(const vtDocument& document, const std::vector<vtScriptItem>& items, int like,
+std::vector<std::string> NewChannel(const vtDocument& document, const std::vector<vtScriptItem>& items, int at,
                                     const std::string& type, const std::string& file) {
+  const vtScriptItem* like = items.empty() ? nullptr : &items[static_cast<std::size_t>(std::max(at - 1, 0))];
   std::string outer, inner = "\t";
-  if (like >= 0 && static_cast<std::size_t>(like) < items.size()) {
-    const vtScriptPlace& place = items[static_cast<std::size_t>(like)].Place;
-    outer = document.Indentation(place.Channel);
-    inner = document.Indentation(place.File);
+  if (like) {
+    outer = document.Indentation(like->Place.Channel);
+    inner = document.Indentation(like->Place.File);
   }
   std::vector<std::string> lines = {outer + "VT_RENDER_CHANNEL {",
                                     inner + "VT_RENDER_ITEMS_TYPE \"" + type + "\"",
@@ -146,11 +147,13 @@ std::vector<std::string> NewChannel(const vtDocument& document, const std::vecto
                                     inner + "VT_RENDER_LINES {",
                                     inner + "}",
                                     outer + "}"};
-  // Channels apart by an empty line stay so.
-  if (like >= 0 && static_cast<std::size_t>(like) < items.size()) {
-    const vtChannelSpan span = ChannelSpan(document, items[static_cast<std::size_t>(like)]);
-    if (IsBlank(document.Text(span.First + span.Count - 1))) lines.emplace_back();
-  }
+  if (!like) return lines;
+  // Channels apart by an empty line stay so: the new one takes one behind
+  // it, or in front of it after the last channel (which has none behind).
+  const vtChannelSpan span = ChannelSpan(document, *like);
+  if (IsBlank(document.Text(span.First + span.Count - 1))) lines.emplace_back();
+  else if (static_cast<std::size_t>(at) == items.size() && IsBlank(document.Text(ChannelLead(document, *like) - 1)))
+    lines.insert(lines.begin(), "");
   return lines;
 }
 

@@ -89,8 +89,9 @@ std::vector<std::string> SpanTexts(const vtDocument& document, vtChannelSpan spa
 // channel and its comment lines; at the end of a script without items.
 int ChannelPlace(const vtDocument& document, const std::vector<vtScriptItem>& items, int at);
 // A new channel of that type and file (as the script writes it) with an
-// empty lines block, laid out like the channel of `like` (none: -1).
-std::vector<std::string> NewChannel(const vtDocument& document, const std::vector<vtScriptItem>& items, int like,
+// empty lines block, to stand at place `at` among items (0..size): laid
+// out like the channel before it (the first one's at 0).
+std::vector<std::string> NewChannel(const vtDocument& document, const std::vector<vtScriptItem>& items, int at,
                                     const std::string& type, const std::string& file);
 
 // A new render line at the end of the item's lines (with the indentation

@@ -151,6 +151,8 @@ TEST_F(EditorTest, OnlyTheChangedLinesChangeAndUndoGivesTheOriginalBack) {
       {"an item goes with its second brace and empty line", two, DeleteItem(0), "# demo\n" + b},
       {"a new item is laid out like the one before it", two, AddItem(1, "vt_MESH", "data\\c.vto"),
        "# demo\n" + a + "\n" + c + "\n" + b},
+      {"a new last item stands apart like the others", two, AddItem(2, "vt_MESH", "data\\c.vto"),
+       "# demo\n" + a + "\n" + b + "\n" + c},
       {"numbers in place, tabs and two blanks kept", lf, SetLine(0, 0, 250, 1250, 1, "vt_UNPLAY"),
        "VT_DEMO_ENDTIME 9000\nVT_RENDER_CHANNEL {\n\tVT_RENDER_ITEMS_TYPE \"vt_TRANS\"\n"
        "\tVT_RENDER_ITEMS_FILE \"data\\cam.vtt\"\n\tVT_RENDER_LINES {\n"
