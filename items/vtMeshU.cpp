@@ -10,6 +10,7 @@
 #include "core/vtKeysU.h"
 #include "core/vtLoadProfileU.h"
 #include "core/vtTextU.h"
+#include "platform/GlContext.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void CompileList(std::uint32_t& name, void (vtMesh::*emit)() const, const vtMesh
 
 vtMesh::~vtMesh() {
   for (std::uint32_t list : {PositionList, NormalList, TexturedList})
-    if (list != 0) glDeleteLists(list, 1);
+    if (list != 0 && platform::CanReleaseGlObjects()) glDeleteLists(list, 1);
 }
 
 std::string vtMesh::CheckLists() const {

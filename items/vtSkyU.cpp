@@ -6,6 +6,7 @@
 #include "core/vtFindingsU.h"
 #include "core/vtKeysU.h"
 #include "core/vtTextU.h"
+#include "platform/GlContext.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ constexpr Quad kQuads[6] = {
 }  // namespace
 
 vtSky::~vtSky() {
-  if (DisplayList != 0) glDeleteLists(DisplayList, 1);
+  if (DisplayList != 0 && platform::CanReleaseGlObjects()) glDeleteLists(DisplayList, 1);
 }
 
 void vtSky::ListTextures(std::vector<const vtTexture*>& out) const {

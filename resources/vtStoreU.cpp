@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/GlContext.h"
+
 std::unique_ptr<vtStore> GlobalStore;
 
 bool vtStore::Find(const std::string& name, vtType type) {
@@ -28,7 +30,7 @@ std::size_t vtStore::ReleaseUnused(const std::vector<std::uint32_t>& used) {
                                    return true;
                                  }),
                   Resources.end());
-  if (!names.empty()) glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
+  if (!names.empty() && platform::CanReleaseGlObjects()) glDeleteTextures(static_cast<GLsizei>(names.size()), names.data());
   return before - Resources.size();
 }
 

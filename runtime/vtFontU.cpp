@@ -9,6 +9,7 @@
 
 #include "core/vtLoadProfileU.h"
 #include "platform/FontRaster.h"
+#include "platform/GlContext.h"
 
 std::unique_ptr<vtFont> GlobalFont;
 
@@ -53,7 +54,7 @@ void vtFont::Build(void*) {
 }
 
 void vtFont::Release() {
-  if (ListBase != 0) glDeleteLists(ListBase, kCharCount);
+  if (ListBase != 0 && platform::CanReleaseGlObjects()) glDeleteLists(ListBase, kCharCount);
   ListBase = 0;
 }
 

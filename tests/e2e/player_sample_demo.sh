@@ -19,4 +19,5 @@ find_window >/dev/null
 wait_player 50
 [ "$PLAYER_STATUS" = 0 ] || fail "the player ended with status $PLAYER_STATUS"
 if grep -E "Sanitizer|runtime error:" "$WORK/player.err"; then fail "sanitizer report"; fi
+! grep -q "no OpenGL context current" "$WORK/player.err" || fail "GL objects outlived the window's context"
 echo "player_sample_demo: ok"

@@ -18,6 +18,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$source_d
   cat "$out/err.txt"
   exit 1
 }
+# The items' GL objects went while the offscreen context was there.
+if grep "no OpenGL context current" "$out/err.txt"; then exit 1; fi
 status=0
 for t in ${REFERENCE_TIMES//,/ }; do
   # Pixels whose colour differs by more than 4% in any channel; at most 1% of the picture.

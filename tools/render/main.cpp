@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/vtScopeEndU.h"
 #include "platform/MessageBox.h"
 #include "platform/OffscreenGL.h"
 #include "runtime/vtDSysU.h"
@@ -218,6 +219,9 @@ int Render(vtDemoSystem& demo, const RenderOptions& options, int width, int heig
   const Framer framer(width, height, kStartupAspect, options.Supersample);
   platform::OffscreenGL gl(framer.DrawWidth(), framer.DrawHeight());
   if (!gl.Ok()) return Fail("no offscreen OpenGL context: " + gl.Error());
+  // The items' display lists go while their context is there: the demo
+  // itself lives on until the program ends.
+  const auto releaseItems = OnScopeEnd([&demo] { demo.Items.clear(); });
   ActivateGlState(framer.DrawWidth(), framer.DrawHeight());
   demo.SetManualTime(0);
   demo.Init();
