@@ -83,22 +83,12 @@ class vtDemoLoopTarget : public vtLoopTarget {
   bool haveLastFrame_ = false;
 };
 
-const char* ConsoleKindName(vtConsoleKind kind) {
-  switch (kind) {
-    case vtConsoleKind::Debug: return "debug";
-    case vtConsoleKind::Information: return "information";
-    case vtConsoleKind::Warning: return "warning";
-    case vtConsoleKind::Panic: return "panic";
-  }
-  return "information";
-}
-
 // The player's messages go to the studio from the script on, also those
 // of loading; a reload reaches it once the studio serves.
 void FollowMessages(vtLiveSession& live, vtStudio& studio) {
   studio.SetFindings(&live.Findings());
   live.Console().SetObserver([&studio](const vtConsoleMessage& message) {
-    studio.PostMessage(ConsoleKindName(message.Kind), message.Caption, message.Text, message.DemoTime);
+    studio.PostMessage(message.Kind, message.Caption, message.Text, message.DemoTime);
   });
 }
 

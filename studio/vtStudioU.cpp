@@ -41,6 +41,17 @@ std::string MusicPath(const vtBass& music) {
   return WorkDir() + "\\" + music.Named;
 }
 
+// The kind of a message as the page reads it.
+const char* KindName(vtConsoleKind kind) {
+  switch (kind) {
+    case vtConsoleKind::Debug: return "debug";
+    case vtConsoleKind::Information: return "information";
+    case vtConsoleKind::Warning: return "warning";
+    case vtConsoleKind::Panic: return "panic";
+  }
+  return "information";
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   return !a.empty() && !b.empty() && platform::CanonicalPath(a) == platform::CanonicalPath(b);
 }
@@ -112,10 +123,10 @@ void vtStudio::PublishState() {
   exchange_.PublishState(state);
 }
 
-void vtStudio::PostMessage(const std::string& kind, const std::string& caption, const std::string& text,
+void vtStudio::PostMessage(vtConsoleKind kind, const std::string& caption, const std::string& text,
                            float demoTimeMs) {
   const std::string shown = PageText(text);
-  exchange_.PostEvent("message", Dump({{"kind", kind},
+  exchange_.PostEvent("message", Dump({{"kind", KindName(kind)},
                                        {"caption", caption},
                                        {"text", shown},
                                        {"time_ms", std::round(demoTimeMs)}}));
@@ -152,15 +163,16 @@ vtTimeline vtStudio::BuildTimeline() const {
     shown.Type = TagName(item->ItemType);
     shown.File = ShortPath(item->FileName);
     shown.Version = FileVersion(item->FileName);
+    using Status = vtReloadEvent::Status;
+    Status status = item->LoadFailed ? Status::Failed : Status::Loaded;
+    shown.Message = PageText(item->LoadError);
     const auto note = notes_.find(item->Serial);
     if (note != notes_.end()) {
-      shown.Status = StatusName(note->second.Status);
+      status = note->second.Status;
       shown.Message = note->second.Message;
-    } else {
-      shown.Status = item->LoadFailed ? "failed" : "loaded";
-      shown.Message = PageText(item->LoadError);
     }
-    if (shown.Status == "loaded" && !platform::IsRegularFile(item->FileName)) shown.Status = "missing";
+    const bool missing = status == Status::Loaded && !platform::IsRegularFile(item->FileName);
+    shown.Status = missing ? "missing" : StatusName(status);
     if (findings_)
       for (const vtFinding& f : findings_->For(item->FileName))
         shown.Findings.push_back({f.Line, f.Severity == vtSeverity::Error ? "error" : "warning", f.Code, f.Text});

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "edit/vtEditorU.h"
+#include "live/vtConsoleU.h"
 #include "live/vtReloadU.h"
 #include "studio/vtStudioExchangeU.h"
 #include "studio/vtStudioServerU.h"
@@ -67,9 +68,8 @@ class vtStudio {
   // a frame is drawn.
   void AfterFrame();
 
-  // A message of the player for the page's console. kind: "panic",
-  // "warning", "information" or "debug".
-  void PostMessage(const std::string& kind, const std::string& caption, const std::string& text, float demoTimeMs);
+  // A message of the player for the page's console.
+  void PostMessage(vtConsoleKind kind, const std::string& caption, const std::string& text, float demoTimeMs);
   // A reload happened (its status, item index, file and message). The
   // timeline is built again, and the waveform read again when the music
   // may have changed.

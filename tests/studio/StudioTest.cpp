@@ -187,7 +187,7 @@ TEST_F(StudioTest, ReloadsAndMessagesReachTheStreamsAndTheTimeline) {
   vtStudioExchange& exchange = studio_.Exchange();
   const std::string ring = GlobalFunc->WorkDir + "\\data\\Ring.vto";
   const std::string failure = "\"x\" is an invalid integer\rFile: " + ring + "\rLINE: 7";
-  studio_.PostMessage("panic", kCaptionPanic, failure, 1500.4f);
+  studio_.PostMessage(vtConsoleKind::Panic, kCaptionPanic, failure, 1500.4f);
   studio_.Reloaded({vtReloadEvent::Status::Failed, 1, ring, failure});
   vtTimeline timeline = *exchange.Timeline();
   EXPECT_EQ(timeline.Items[1].Status, "failed");
@@ -210,7 +210,7 @@ TEST_F(StudioTest, ReloadsAndMessagesReachTheStreamsAndTheTimeline) {
   EXPECT_EQ(timeline.Items[1].Message, "");
   EXPECT_EQ(timeline.Items[2].Status, "failed") << "other items keep theirs";
   // A huge message is cut, not carried whole to every stream.
-  studio_.PostMessage("warning", kCaptionWarning, std::string(100000, 'x'), 0);
+  studio_.PostMessage(vtConsoleKind::Warning, kCaptionWarning, std::string(100000, 'x'), 0);
   ASSERT_TRUE(exchange.EventsAfter(2, std::chrono::milliseconds(0), events));
   EXPECT_LT(json::parse(events.back().Data)["text"].get<std::string>().size(), 5000u);
   // An item replaced by a new object starts afresh.
