@@ -109,6 +109,54 @@ start_player() {
   PLAYER_PID=$!
 }
 
+# A copy of the sample demo in $DEMO.
+copy_sample_demo() {
+  mkdir -p "$DEMO"
+  cp -r "$SOURCE_DIR/data" "$DEMO/"
+}
+
+# Starts vortane --live --studio --port 0 in $DEMO, in the background, with
+# a hard limit of the first argument's seconds; any further arguments are
+# ulimit's, applied to the player alone.
+start_studio_player() {
+  local limit=$1
+  shift
+  (cd "$DEMO" && if [ $# -gt 0 ]; then ulimit "$@"; fi &&
+    exec timeout -k 5 "$limit" "$PLAYER" --live --studio --port 0 --window \
+      >"$WORK/player.out" 2>"$WORK/player.err") &
+  PLAYER_PID=$!
+}
+
+# Waits for the studio's address on the player's standard output and sets
+# STUDIO_URL to it.
+wait_studio_url() {
+  local i
+  for i in $(seq 300); do
+    grep -q '^studio: ' "$WORK/player.out" && break
+    kill -0 "$PLAYER_PID" 2>/dev/null || fail "the player ended before printing the studio's address"
+    sleep 0.1
+  done
+  STUDIO_URL=$(sed -n 's/^studio: //p' "$WORK/player.out")
+  [ -n "$STUDIO_URL" ] || fail "no studio address"
+}
+
+# Sets SELENIUM_PYTHON to a python3 that has Selenium; without it, Chromium
+# or chromedriver the test named by the argument is skipped (status 77).
+need_browser() {
+  local candidate
+  SELENIUM_PYTHON=""
+  for candidate in /usr/bin/python3 python3; do
+    if command -v "$candidate" >/dev/null && "$candidate" -c 'import selenium' 2>/dev/null; then
+      SELENIUM_PYTHON=$candidate
+      break
+    fi
+  done
+  if [ ! -x /usr/bin/chromium ] || [ ! -x /usr/bin/chromedriver ] || [ -z "$SELENIUM_PYTHON" ]; then
+    echo "$1: skipped: needs /usr/bin/chromium, /usr/bin/chromedriver and python3-selenium (tools/install-deps.sh)"
+    exit 77
+  fi
+}
+
 # Waits for the player to end (at most the given seconds) and sets
 # PLAYER_STATUS to its exit status.
 wait_player() {

@@ -5,8 +5,7 @@
 # the player with a failure status.
 source "$(dirname "$0")/player_lib.bash"
 start_xvfb
-mkdir -p "$DEMO"
-cp -r "$SOURCE_DIR/data" "$DEMO/"
+copy_sample_demo
 script="$DEMO/data/tunnel_test.vds"
 awk '
   $1 == "VT_RENDER_TIMES_BEGIN_END" { $2 = int($2 / 6); $3 = int($3 / 6) }

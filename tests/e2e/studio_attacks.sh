@@ -12,25 +12,16 @@ source "$(dirname "$0")/player_lib.bash"
 export ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=4:detect_leaks=0"
 
 start_xvfb
-mkdir -p "$DEMO"
-cp -r "$SOURCE_DIR/data" "$DEMO/"
+copy_sample_demo
 sed -i 's/^# VT_DEBUG_MODE/VT_DEBUG_MODE/' "$DEMO/data/tunnel_test.vds"  # frames per second in the title
 
 # Starts the player under the descriptor limits given (ulimit arguments)
 # and sets URL, WINDOW and VORTANE_PID.
 start_studio() {
-  (cd "$DEMO" && ulimit "$@" && exec timeout -k 5 120 "$PLAYER" --live --studio --port 0 --window \
-    >"$WORK/player.out" 2>"$WORK/player.err") &
-  PLAYER_PID=$!
+  start_studio_player 120 "$@"
   WINDOW=$(find_window)
-  local i
-  for i in $(seq 300); do
-    grep -q '^studio: ' "$WORK/player.out" && break
-    kill -0 "$PLAYER_PID" 2>/dev/null || fail "the player ended before printing the studio's address"
-    sleep 0.1
-  done
-  URL=$(sed -n 's/^studio: //p' "$WORK/player.out")
-  [ -n "$URL" ] || fail "no studio address"
+  wait_studio_url
+  URL=$STUDIO_URL
   VORTANE_PID=$(pgrep -P "$PLAYER_PID" | head -n 1)  # timeout's child
 }
 

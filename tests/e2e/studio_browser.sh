@@ -9,52 +9,31 @@
 # BUILD_DIR/studio.png (the README shows docs/studio.png, a copy of it).
 source "$(dirname "$0")/player_lib.bash"
 
-CHROMIUM=/usr/bin/chromium
-CHROMEDRIVER=/usr/bin/chromedriver
-PYTHON=""
-for candidate in /usr/bin/python3 python3; do
-  if command -v "$candidate" >/dev/null && "$candidate" -c 'import selenium' 2>/dev/null; then
-    PYTHON=$candidate
-    break
-  fi
-done
-if [ ! -x "$CHROMIUM" ] || [ ! -x "$CHROMEDRIVER" ] || [ -z "$PYTHON" ]; then
-  echo "studio_browser: skipped: needs $CHROMIUM, $CHROMEDRIVER and python3-selenium (tools/install-deps.sh)"
-  exit 77
-fi
-
+need_browser studio_browser
 start_xvfb
 
 # The sample demo, in debug mode (the frame time in the title), with an
 # item whose file holds a malformed number.
-mkdir -p "$DEMO"
-cp -r "$SOURCE_DIR/data" "$DEMO/"
+copy_sample_demo
 sed -i 's/^# VT_DEBUG_MODE/VT_DEBUG_MODE/' "$DEMO/data/tunnel_test.vds"
 sed 's/VT_STACKS .*/VT_STACKS sixteen/' "$DEMO/data/items/ring.vto" >"$DEMO/data/items/broken.vto"
 channel vt_MESH 'data\items\broken.vto' '20000 30000 0 vt_PLAY' >>"$DEMO/data/tunnel_test.vds"
 
-(cd "$DEMO" && exec timeout -k 5 90 "$PLAYER" --live --studio --port 0 --window \
-  >"$WORK/player.out" 2>"$WORK/player.err") &
-PLAYER_PID=$!
+start_studio_player 90
 window=$(find_window)
-for i in $(seq 300); do
-  grep -q '^studio: ' "$WORK/player.out" && break
-  kill -0 "$PLAYER_PID" 2>/dev/null || fail "the player ended before printing the studio's address"
-  sleep 0.1
-done
-url=$(sed -n 's/^studio: //p' "$WORK/player.out")
-[[ "$url" =~ ^http://127\.0\.0\.1:[0-9]+/\?token=[0-9a-f]{32}$ ]] || fail "studio line: '$url'"
+wait_studio_url
+[[ "$STUDIO_URL" =~ ^http://127\.0\.0\.1:[0-9]+/\?token=[0-9a-f]{32}$ ]] || fail "studio line: '$STUDIO_URL'"
 [ "$(wc -l <"$WORK/player.out")" = 1 ] || fail "more than the studio line on stdout: $(cat "$WORK/player.out")"
 
-"$PYTHON" "$(dirname "$0")/studio_browser.py" --url "$url" --window "$window" \
+"$SELENIUM_PYTHON" "$(dirname "$0")/studio_browser.py" --url "$STUDIO_URL" --window "$window" \
   --edit "$DEMO/data/items/roll.vtt" --screenshot "$BUILD_DIR/studio.png" \
-  --chromium "$CHROMIUM" --chromedriver "$CHROMEDRIVER" || fail "the browser checks failed"
+  --chromium /usr/bin/chromium --chromedriver /usr/bin/chromedriver || fail "the browser checks failed"
 
 wait_player 30
 [ "$PLAYER_STATUS" = 0 ] || fail "the player ended with status $PLAYER_STATUS"
 
 # A port someone else holds: one message, and the demo plays without the studio.
-"$PYTHON" -c 'import socket, time
+"$SELENIUM_PYTHON" -c 'import socket, time
 s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen()
 print(s.getsockname()[1], flush=True); time.sleep(90)' >"$WORK/port" &
 HOLDER_PID=$!
