@@ -99,6 +99,33 @@ std::string vtDocument::Apply(std::vector<vtLineChange> changes) const {
   return result;
 }
 
+bool NumberWords(std::string_view text, std::size_t& at, vtTextSpan* words, std::size_t count) {
+  const auto blank = [&](std::size_t i) { return text[i] == ' ' || text[i] == '\t'; };
+  for (std::size_t w = 0; w < count; ++w) {
+    if (at >= text.size()) return false;
+    std::size_t end = at + 1;
+    while (end < text.size() && !blank(end)) ++end;
+    std::size_t digits = at;
+    while (digits < end && blank(digits)) ++digits;
+    if (digits == end) return false;
+    words[w] = {digits, end - digits};
+    at = end;
+    if (at < text.size()) ++at;  // the blank behind the word
+    while (at < text.size() && blank(at)) ++at;
+  }
+  return true;
+}
+
+std::string Spliced(std::string_view text, const std::vector<std::pair<vtTextSpan, std::string>>& changes) {
+  std::string out;
+  std::size_t copied = 0;
+  for (const auto& [span, replacement] : changes) {
+    out.append(text.substr(copied, span.At - copied)).append(replacement);
+    copied = span.At + span.Size;
+  }
+  return out.append(text.substr(copied));
+}
+
 std::string FormatInteger(std::int64_t value) { return std::to_string(value); }
 
 std::string FormatSingle(float value) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // A hash of the bytes as 16 hexadecimal digits (64-bit FNV-1a): equal
@@ -60,6 +61,21 @@ class vtDocument {
   std::vector<Line> lines_;
   std::size_t textEnd_ = 0;  // where the lines end: the size, or the Ctrl-Z
 };
+
+// A part of a line's text: Size bytes from At.
+struct vtTextSpan {
+  std::size_t At = 0, Size = 0;
+};
+
+// The spans of count number words from `at` as the readers cut them: a
+// word ends at the first blank (or tab) after its first character, and the
+// blanks leading it are no part of its number. `at` moves past each word,
+// the blank behind it and any further blanks. False when the text ends
+// before count words or a word holds nothing but blanks.
+bool NumberWords(std::string_view text, std::size_t& at, vtTextSpan* words, std::size_t count);
+
+// The text with each span replaced by its new text (spans in order, apart).
+std::string Spliced(std::string_view text, const std::vector<std::pair<vtTextSpan, std::string>>& changes);
 
 // Numbers as the readers read them back exactly: integers in decimal, a
 // single as the shortest decimal without exponent that converts back to

@@ -8,32 +8,16 @@ namespace {
 
 constexpr int kValues = 11;
 
-struct Span {
-  std::size_t At = 0, Size = 0;
-};
-
 // Where the reader finds the eleven values of a key line
 // (vtLayerSystem::ReadKey): behind the last 'Y' and one character, ten
-// words, then the rest of the line without its trailing blanks.
-bool KeyLineSpans(std::string_view text, Span (&spans)[kValues]) {
+// number words, then the rest of the line without its trailing blanks.
+bool KeyLineSpans(std::string_view text, vtTextSpan (&spans)[kValues]) {
   const std::size_t y = text.rfind('Y');
   if (y == std::string_view::npos) return false;
-  const auto blank = [&](std::size_t i) { return text[i] == ' ' || text[i] == '\t'; };
   std::size_t at = y + 2;
-  for (int i = 0; i < kValues - 1; ++i) {
-    if (at >= text.size()) return false;
-    std::size_t end = at + 1;
-    while (end < text.size() && !blank(end)) ++end;
-    std::size_t digits = at;
-    while (digits < end && blank(digits)) ++digits;
-    if (digits == end) return false;
-    spans[i] = {digits, end - digits};
-    at = end;
-    if (at < text.size()) ++at;
-    while (at < text.size() && blank(at)) ++at;
-  }
+  if (!NumberWords(text, at, spans, kValues - 1)) return false;
   std::size_t end = text.size();
-  while (end > at && blank(end - 1)) --end;
+  while (end > at && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
   if (end <= at) return false;
   spans[kValues - 1] = {at, end - at};
   return true;
@@ -114,16 +98,12 @@ bool ReadLayerModel(const std::string& path, vtLayerModel& model, std::string& w
 bool PatchKeyLine(const vtDocument& document, int at, const vtKeyValues& old, const vtKeyValues& values,
                   std::string& text) {
   const std::string_view line = document.Text(at);
-  Span spans[kValues];
+  vtTextSpan spans[kValues];
   if (line.find("VT_KEY") == std::string_view::npos || !KeyLineSpans(line, spans)) return false;
-  text.clear();
-  std::size_t copied = 0;
-  for (int i = 0; i < kValues; ++i) {
-    if (SameValue(old, values, i)) continue;
-    text.append(line.substr(copied, spans[i].At - copied)).append(ValueText(values, i));
-    copied = spans[i].At + spans[i].Size;
-  }
-  text.append(line.substr(copied));
+  std::vector<std::pair<vtTextSpan, std::string>> changes;
+  for (int i = 0; i < kValues; ++i)
+    if (!SameValue(old, values, i)) changes.emplace_back(spans[i], ValueText(values, i));
+  text = Spliced(line, changes);
   return true;
 }
 

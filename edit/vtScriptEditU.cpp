@@ -18,33 +18,15 @@ bool SameItem(const vtScriptItem& a, const vtScriptItem& b) {
   return true;
 }
 
-// A span of a line's text.
-struct Span {
-  std::size_t At = 0, Size = 0;
-};
-
 // Where the reader finds the three numbers and the tag of a render line
 // (vtDemoSystem::AddRenderLine): behind the last 'D' and one character,
-// three words, each ending at the first blank after its first character
-// (leading blanks of a word are not part of its number), then the text
-// between the first and the last double quote of the rest.
-bool RenderLineSpans(std::string_view text, Span (&numbers)[3], Span& tag) {
+// three number words, then the text between the first and the last double
+// quote of the rest.
+bool RenderLineSpans(std::string_view text, vtTextSpan (&numbers)[3], vtTextSpan& tag) {
   const std::size_t d = text.rfind('D');
   if (d == std::string_view::npos) return false;
   std::size_t at = d + 2;
-  const auto blank = [&](std::size_t i) { return text[i] == ' ' || text[i] == '\t'; };
-  for (Span& number : numbers) {
-    if (at >= text.size()) return false;
-    std::size_t end = at + 1;
-    while (end < text.size() && !blank(end)) ++end;
-    std::size_t digits = at;
-    while (digits < end && blank(digits)) ++digits;
-    if (digits == end) return false;
-    number = {digits, end - digits};
-    at = end;
-    if (at < text.size()) ++at;  // the blank behind the word
-    while (at < text.size() && blank(at)) ++at;
-  }
+  if (!NumberWords(text, at, numbers, 3)) return false;
   const std::size_t open = text.find('"', at);
   const std::size_t close = text.rfind('"');
   if (open == std::string_view::npos || close == open) return false;
@@ -193,18 +175,12 @@ bool ReadScriptModel(const std::string& path, vtScriptModel& model, std::string&
 
 bool PatchRenderLine(const vtDocument& document, int at, const vtRenderLineValues& values, vtLineChange& change) {
   const std::string_view text = document.Text(at);
-  Span numbers[3], tag;
+  vtTextSpan numbers[3], tag;
   if (text.find(kRenderLineKey) == std::string_view::npos || !RenderLineSpans(text, numbers, tag)) return false;
-  const std::string replacements[4] = {FormatInteger(values.Begin), FormatInteger(values.End),
-                                       FormatInteger(values.Mode), values.Play};
-  const Span spans[4] = {numbers[0], numbers[1], numbers[2], tag};
-  std::string patched;
-  std::size_t copied = 0;
-  for (int i = 0; i < 4; ++i) {
-    patched.append(text.substr(copied, spans[i].At - copied)).append(replacements[i]);
-    copied = spans[i].At + spans[i].Size;
-  }
-  patched.append(text.substr(copied));
+  const std::string patched = Spliced(text, {{numbers[0], FormatInteger(values.Begin)},
+                                             {numbers[1], FormatInteger(values.End)},
+                                             {numbers[2], FormatInteger(values.Mode)},
+                                             {tag, values.Play}});
   change = {at, 1, {patched}};
   return true;
 }
