@@ -85,12 +85,11 @@ bool OnFloatMidpoint(double value) {
   return (bits & kBelowFloat) == (std::uint64_t{1} << 28);
 }
 
-// A sign and "digits[.digits]" of at most kShortDigits digits, from p on.
-// p := where the scan stopped; false when the digits there make no such
-// number (the caller checks what follows). One double division rounds
-// correctly; rounding that to float rounds the exact quotient the same
-// way unless the double lies on a midpoint between two floats, which is
-// left to the library.
+}  // namespace
+
+// One double division rounds correctly; rounding that to float rounds the
+// exact quotient the same way unless the double lies on a midpoint between
+// two floats, which is left to the library.
 bool ScanShortDecimal(const char*& at, const char* end, float& value) {
   static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -117,7 +116,21 @@ bool ScanShortDecimal(const char*& at, const char* end, float& value) {
   return true;
 }
 
-}  // namespace
+// Nine digits at most: no overflow.
+bool ScanShortInteger(const char*& at, const char* end, std::int32_t& value) {
+  const char* p = at;
+  const bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  const char* const first = p;
+  const char* const last = end - first > 9 ? first + 9 : end;
+  std::int32_t digits = 0;
+  unsigned d;
+  while (p < last && (d = DigitValue(*p)) < 10) digits = digits * 10 + static_cast<std::int32_t>(d), ++p;
+  at = p;
+  if (p == first) return false;
+  value = negative ? -digits : digits;
+  return true;
+}
 
 bool ParseDecimalWithLibrary(std::string_view text, float& value) {
   text.remove_prefix(SkipLeadingBlanks(text));
@@ -185,16 +198,10 @@ std::int32_t vtText::WordAsInt(std::string_view text, size_t& length) const {
   const char* const end = begin + text.size();
   const char* p = begin;
   if (p < end && *p == ' ') ++p;
-  const bool negative = p < end && *p == '-';
-  if (p < end && (*p == '-' || *p == '+')) ++p;
-  const char* const first = p;
-  const char* const last = end - first > 9 ? first + 9 : end;
   std::int32_t value = 0;
-  unsigned d;
-  while (p < last && (d = DigitValue(*p)) < 10) value = value * 10 + static_cast<std::int32_t>(d), ++p;
-  if (p > first && (p == end || *p == ' ')) {  // nine digits at most: no overflow
+  if (ScanShortInteger(p, end, value) && (p == end || *p == ' ')) {
     length = static_cast<size_t>(p - begin);
-    return negative ? -value : value;
+    return value;
   }
   length = WordLength(text);
   return ToInt(text.substr(0, length));
@@ -632,6 +639,28 @@ bool vtText::ReadLine() {
   }
   CountBlocks();  // a comment's brace too: the readers' block loops see it
   return Line.empty() || Line[0] != '#';
+}
+
+std::string_view vtText::Unread() const {
+  if (InComment || !file_ || openMode_ != vtRead) return {};
+  return std::string_view(buffer_.get() + pos_, len_ - pos_);
+}
+
+// The lines hold nothing the block count, the comment marks or the end of
+// data react to, so only the count, the position and Line move.
+void vtText::TakeLines(size_t bytes, std::int32_t lines) {
+  if (lines <= 0 || bytes == 0 || bytes > len_ - pos_) return;
+  char* const run = buffer_.get() + pos_;
+  size_t lineEnd = bytes - 1;  // its '\n'
+  if (lineEnd > 0 && run[lineEnd - 1] == '\r') --lineEnd;
+  const void* before = lineEnd > 0 ? ::memrchr(run, '\n', lineEnd) : nullptr;
+  const size_t lineStart = before ? static_cast<size_t>(static_cast<const char*>(before) - run) + 1 : 0;
+  std::replace(run + lineStart, run + lineEnd, '\t', ' ');
+  Line.Show(std::string_view(run + lineStart, lineEnd - lineStart));
+  pos_ += bytes;
+  LineNumber += lines;
+  lastLineCloses_ = false;
+  lineHasSlash_ = false;
 }
 
 // While the line's marks are known they decide most tests at once: a tag

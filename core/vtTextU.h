@@ -60,6 +60,14 @@ size_t CutBehindLast(std::string_view text, char delim);
 float WordAsFloat(std::string_view text, size_t& length);
 // Decimal integer with optional leading blanks and sign; false when malformed.
 bool ParseInteger(std::string_view text, std::int32_t& value);
+// The hand conversions behind the two above, for readers that parse a
+// known line shape themselves: from at on, a sign and "digits[.digits]" of
+// at most 15 digits in all (the bits of ParseDecimal), or a sign and one to
+// nine digits. at := where the scan stopped, whatever the outcome; false
+// when no such number stands there (the general conversion then decides).
+// The caller checks what follows.
+bool ScanShortDecimal(const char*& at, const char* end, float& value);
+bool ScanShortInteger(const char*& at, const char* end, std::int32_t& value);
 
 // The reader's current line. After ReadLine it is a view into the reader's
 // read buffer: reading it never copies the line, and the reader's cuts
@@ -195,6 +203,18 @@ class vtText {
     CutWatch* previous_;
   };
   bool ReadLine();  // false for a "#" comment line
+
+  // For a reader that parses lines of a known shape straight from the read
+  // buffer. Unread: the bytes not yet handed out as lines, their tabs
+  // perhaps not yet made blanks (empty inside a comment block); as behind a
+  // line, the vtLine::kPadding bytes behind its end can be read. Valid
+  // until the next Eof, ReadLine or Open. TakeLines: the first `lines`
+  // lines of Unread, `bytes` bytes through the last one's end, are read as
+  // ReadLine would read them one by one; the last becomes Line. The caller
+  // vouches that each is whole, not blank, ends in "\n" or "\r\n" and
+  // holds neither a brace, a '/' nor Ctrl-Z.
+  std::string_view Unread() const;
+  void TakeLines(size_t bytes, std::int32_t lines);
 
   bool Contains(std::string_view s) const;
   bool Holds(char c) const;  // Contains for one character

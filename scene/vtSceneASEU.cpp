@@ -8,6 +8,10 @@
 #include <mutex>
 #include <string>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "core/vtFaultU.h"
 #include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
@@ -113,6 +117,154 @@ bool FaceNumberHasColon(std::string_view line) {
   const size_t word = before.find_first_not_of(' ');
   const size_t gap = word == std::string_view::npos ? word : before.find(' ', word);
   return gap == std::string_view::npos || before.find_first_not_of(' ', gap) == std::string_view::npos;
+}
+
+// The first line end, brace, '/', Ctrl-Z or also (a line end counts
+// already) from p on, or end. Reads whole 16-byte blocks: the reader's
+// buffer can be read behind its end.
+const char* FindStop(const char* p, const char* end, char also) {
+#ifdef __SSE2__
+  const __m128i lineEnd = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), opens = _mm_set1_epi8('{'),
+                closes = _mm_set1_epi8('}'), slash = _mm_set1_epi8('/'), ctrlZ = _mm_set1_epi8(26),
+                other = _mm_set1_epi8(also);
+  for (; p < end; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, lineEnd), _mm_cmpeq_epi8(v, cr));
+    const __m128i braces = _mm_or_si128(_mm_cmpeq_epi8(v, opens), _mm_cmpeq_epi8(v, closes));
+    const __m128i rest = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, slash), _mm_cmpeq_epi8(v, ctrlZ)),
+                                      _mm_cmpeq_epi8(v, other));
+    const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ends, braces), rest)));
+    if (hits) return std::min(p + __builtin_ctz(hits), end);
+  }
+  return end;
+#else
+  while (p < end && *p != '\n' && *p != '\r' && *p != '{' && *p != '}' && *p != '/' && *p != 26 && *p != also) ++p;
+  return p;
+#endif
+}
+
+// A list line of the shape the exporters write, parsed where it lies in
+// the reader's buffer; a blank is a blank or a tab. Each test that fails
+// leaves the line to the generic reader.
+class ShapeCursor {
+ public:
+  ShapeCursor(const char* at, const char* end) : p_(at), end_(end) {}
+  const char* At() const { return p_; }
+
+  size_t Blanks() {
+    const char* const start = p_;
+    while (p_ < end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
+    return static_cast<size_t>(p_ - start);
+  }
+  bool Blanks(size_t least, size_t most = SIZE_MAX) {
+    const size_t count = Blanks();
+    return count >= least && count <= most;
+  }
+  bool Key(std::string_view key) {
+    if (static_cast<size_t>(end_ - p_) < key.size() || std::memcmp(p_, key.data(), key.size()) != 0) return false;
+    p_ += key.size();
+    return true;
+  }
+  size_t Digits() {
+    const char* const start = p_;
+    while (p_ < end_ && *p_ >= '0' && *p_ <= '9') ++p_;
+    return static_cast<size_t>(p_ - start);
+  }
+  bool Char(char c) {
+    if (p_ == end_ || *p_ != c) return false;
+    ++p_;
+    return true;
+  }
+  bool Decimal(float& value) { return ScanShortDecimal(p_, end_, value); }
+  bool Integer(std::int32_t& value) { return ScanShortInteger(p_, end_, value); }
+  // Through the line's next c, passing nothing the reader's tests react to.
+  bool Through(char c) {
+    p_ = FindStop(p_, end_, c);
+    return Char(c);
+  }
+  // The rest of the line, holding nothing the reader's tests react to (nor
+  // a star, unless starsToo), then its end.
+  bool Rest(bool starsToo) {
+    p_ = FindStop(p_, end_, starsToo ? '\n' : '*');
+    return LineEnd();
+  }
+  // "\n" or "\r\n", both in the buffer.
+  bool LineEnd() {
+    const size_t length = p_ < end_ && *p_ == '\r' ? 2 : 1;
+    if (static_cast<size_t>(end_ - p_) < length || p_[length - 1] != '\n') return false;
+    p_ += length;
+    return true;
+  }
+
+ private:
+  const char* p_;
+  const char* end_;
+};
+
+// The shapes accept only lines that ReadVertex and the others read the same
+// way; the blanks they allow around an index are those the generic cuts
+// pass over. Nothing may follow the last value, which reads as a whole rest.
+
+// "*MESH_VERTEX    0\t1.0\t2.0\t3.0"
+bool VertexShape(ShapeCursor& c, vtVec3D& v) {
+  if (!c.Blanks(0) || !c.Key(Keys::Vertex.Name)) return false;
+  const size_t blanks = c.Blanks(), digits = c.Digits();
+  return blanks >= 1 && digits >= 1 && (blanks >= 2 || digits >= 2) && c.Blanks(1, 2) && c.Decimal(v.X) &&
+         c.Blanks(1) && c.Decimal(v.Y) && c.Blanks(1) && c.Decimal(v.Z) && c.LineEnd();
+}
+
+// "*MESH_VERTEXNORMAL 0\t1.0\t2.0\t3.0"
+bool NormalShape(ShapeCursor& c, vtVec3D& n) {
+  return c.Blanks(0) && c.Key(Keys::VertexNormal.Name) && c.Blanks(1, 1) && c.Digits() > 0 && c.Blanks(1, 2) &&
+         c.Decimal(n.X) && c.Blanks(1) && c.Decimal(n.Y) && c.Blanks(1) && c.Decimal(n.Z) && c.LineEnd();
+}
+
+// "*MESH_TVERT 0\t1.0\t2.0\t3.0"
+bool TexVertexShape(ShapeCursor& c, vtTexC& t) {
+  return c.Blanks(0) && c.Key(Keys::TexVertex.Name) && c.Blanks(1, 2) && c.Digits() > 0 && c.Blanks(1, 2) &&
+         c.Decimal(t.U) && c.Blanks(1) && c.Decimal(t.V) && c.Blanks(1) && c.Decimal(t.W) && c.LineEnd();
+}
+
+// "*MESH_TFACE 0\t1\t2\t3"
+bool TexFaceShape(ShapeCursor& c, vtFace& f) {
+  return c.Blanks(0) && c.Key(Keys::TexFace.Name) && c.Blanks(1, 1) && c.Digits() > 0 && c.Blanks(1, 2) &&
+         c.Integer(f.A) && c.Blanks(1) && c.Integer(f.B) && c.Blanks(1) && c.Integer(f.C) && c.LineEnd();
+}
+
+// "*MESH_FACE    0:    A:    1 B:    2 C:    3 AB: ..." (a colon behind
+// the face number; whatever follows C's index is passed over).
+bool FaceShape(ShapeCursor& c, vtFace& f) {
+  if (!c.Blanks(0) || !c.Key(Keys::Face.Name) || !c.Blanks(1) || c.Digits() == 0 || !c.Char(':')) return false;
+  for (std::int32_t* index : {&f.A, &f.B, &f.C})
+    if (!c.Through(':') || !c.Blanks(1) || !c.Integer(*index) || (index != &f.C && !c.Blanks(1))) return false;
+  return c.LineEnd() || (c.Blanks(1) && c.Rest(true));
+}
+
+// A list line that holds no item: one star, where no item's key starts.
+bool NoItemShape(ShapeCursor& c, std::string_view item) {
+  if (!c.Blanks(0) || !c.Char('*')) return false;
+  ShapeCursor key = c;
+  return !key.Key(item.substr(1)) && c.Rest(false);
+}
+
+// The list lines that follow in the reader's buffer, while each is an item
+// of its shape (take parses it and keeps what it read) or holds no item.
+template <typename Take>
+void TakeShapedLines(vtText& reader, std::string_view item, Take take) {
+  const std::string_view unread = reader.Unread();
+  const char* const begin = unread.data();
+  const char* const end = begin + unread.size();
+  const char* next = begin;
+  std::int32_t lines = 0;
+  for (;; ++lines) {
+    ShapeCursor line(next, end);
+    if (!take(line)) {
+      line = ShapeCursor(next, end);
+      if (!NoItemShape(line, item)) break;
+    }
+    next = line.At();
+  }
+  reader.TakeLines(static_cast<size_t>(next - begin), lines);
 }
 
 }  // namespace
@@ -436,6 +588,7 @@ void vtSceneASE::ReadMesh() {
     for (bool opening = true; !atEnd_ && !Closes(); opening = false) {
       if (!opening && SkippedBlock()) continue;
       if (Has(item) && (opener.empty() || !Has(opener))) (this->*readLine)();
+      TakeShapedItems(item);
       Advance();
     }
   };
@@ -502,6 +655,38 @@ void vtSceneASE::ReserveAnnounced(std::string_view listItem) {
   if (listItem == Keys::TexVertex.Name) Reserve(m.TexVertices, announced_.texVertices, left);
   if (listItem == Keys::TexFace.Name) Reserve(m.TexFaces, announced_.texFaces, left);
   if (listItem == Keys::VertexNormal.Name) Reserve(m.Normals, 3 * std::int64_t{announced_.faces}, left);
+}
+
+// The item lines that follow, read at once while they have the usual shape:
+// the generic loop would read them the same way, a line at a time.
+void vtSceneASE::TakeShapedItems(std::string_view item) {
+  vtMesh& m = *CurrentObject;
+  if (item == Keys::Vertex.Name) {
+    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
+      vtVec3D v;
+      return VertexShape(c, v) && (m.Vertices.push_back(v), true);
+    });
+  } else if (item == Keys::Face.Name) {
+    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
+      vtFace f;
+      return FaceShape(c, f) && (m.Faces.push_back(f), true);
+    });
+  } else if (item == Keys::TexVertex.Name) {
+    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
+      vtTexC t;
+      return TexVertexShape(c, t) && (m.TexVertices.push_back(t), true);
+    });
+  } else if (item == Keys::TexFace.Name) {
+    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
+      vtFace f;
+      return TexFaceShape(c, f) && (m.TexFaces.push_back(f), true);
+    });
+  } else if (item == Keys::VertexNormal.Name) {
+    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
+      vtVec3D n;
+      return NormalShape(c, n) && (m.Normals.push_back(n), true);
+    });
+  }
 }
 
 // A count larger than the list that followed leaves no idle memory behind.

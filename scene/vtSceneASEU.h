@@ -87,6 +87,7 @@ class vtSceneASE : public vtScene {
   void ReadNode();
   void ReadMesh();
   void ReadColour(float* rgb);
+  void TakeShapedItems(std::string_view item);
   void NoteAnnouncedCount();
   void ReserveAnnounced(std::string_view listItem);
   static void ReleaseSpareCapacity(vtMesh& m);

@@ -568,3 +568,98 @@ TEST_F(AseReader, AnnouncedCountsChangeNothingButCapacity) {
     }
   }
 }
+
+namespace {
+
+// A list line of the usual shape or close to it: each part, one time in
+// six, is odd (blanks and tabs in other counts, other indices and numbers,
+// something behind the last value, other line ends). Malformed integers,
+// braces and Ctrl-Z, which end the read or the list, come only when asked for.
+std::string NearlyShapedLine(std::mt19937& rng, const std::string& tag, bool disruptive) {
+  auto pick = [&rng](std::initializer_list<const char*> options) {
+    return std::string(options.begin()[rng() % options.size()]);
+  };
+  auto part = [&](std::initializer_list<const char*> usual, std::initializer_list<const char*> odd) {
+    return rng() % 6 ? pick(usual) : pick(odd);
+  };
+  auto blanks = [&] { return part({" ", "\t"}, {"", "  ", "   ", "    ", " \t", "\t\t"}); };
+  auto index = [&] {
+    if (disruptive && rng() % 8 == 0) return pick({"x", "", "99999999999", "7x"});
+    return part({"0", "7", "42", "12345"}, {"-3", "+4", "123456789", "1234567890"});
+  };
+  auto number = [&] {
+    return part({"0.0000", "-0.0617", "-137.5000", "1.5"},
+                {"+2.25", "12345", ".5", "5.", "1e3", "-", "0.12345678901234567", "0.1x"});
+  };
+  std::string line = pick({"\t\t\t", "\t\t\t\t", "", " "}) + tag + blanks() + index();
+  if (tag == "*MESH_FACE") {
+    line += part({":"}, {"", " :"});
+    for (const char* label : {"A:", "B:", "C:"}) line += blanks() + label + blanks() + index();
+    line += part({" AB:    1 BC:    1 CA:    0\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0", ""},
+                 {" ", " /x", disruptive ? "x" : " ", " AB:    1 BC:    1 CA:    0\t *MESH_SMOOTHING 1 \t*MESH_MTLID 0 "});
+  } else {
+    const bool integers = tag == "*MESH_TFACE";
+    for (int i = 0; i < 3; ++i) line += blanks() + (integers ? index() : number());
+    if (!integers || disruptive) line += part({""}, {" ", "\t", " x", "/"});
+  }
+  if (disruptive && rng() % 8 == 0) line += pick({"}", " {", "\x1A"});
+  return line + part({"\n", "\r\n"}, {"\r", "\n\n"});
+}
+
+// An object whose lists hold lines of every kind, some of them foreign.
+std::string ObjectOfNearlyShapedLines(std::mt19937& rng, bool disruptive) {
+  const struct {
+    const char* Opener;
+    std::vector<std::string> Tags;
+  } lists[] = {{"*MESH_VERTEX_LIST {", {"*MESH_VERTEX", "*MESH_VERTEX", "*MESH_VERTEXNORMAL"}},
+               {"*MESH_TVERTLIST {", {"*MESH_TVERT", "*MESH_TVERT", "*MESH_FACENORMAL"}},
+               {"*MESH_NORMALS {", {"*MESH_VERTEXNORMAL", "*MESH_VERTEXNORMAL", "*MESH_FACENORMAL"}},
+               {"*MESH_FACE_LIST {", {"*MESH_FACE"}},
+               {"*MESH_TFACELIST {", {"*MESH_TFACE"}}};
+  std::string text = "*GEOMOBJECT {\n\t*MESH {\n";
+  for (const auto& list : lists) {
+    text += std::string("\t\t") + list.Opener + "\n";
+    for (int i = 0; i < 12; ++i) text += NearlyShapedLine(rng, list.Tags[rng() % list.Tags.size()], disruptive);
+    text += "\t\t}\n";
+  }
+  return text + "\t}\n}\n";
+}
+
+// What a read gave: every list's bytes, or the error and where it arose.
+std::string ReadBack(const std::string& path, size_t bufferSize) {
+  vtSceneASE scene;
+  scene.FileName = path;
+  scene.Reader.SetBufferSize(bufferSize);
+  std::string result;
+  auto bytes = [&result](const auto& list) {
+    result.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof list[0]).append("|");
+  };
+  try {
+    scene.ReadFile();
+  } catch (const vtConvertError& e) {
+    result = std::string(e.what()) + " line " + std::to_string(e.LineNumber) + "|";
+  }
+  for (const auto& o : scene.Objects) {
+    bytes(o->Vertices);
+    bytes(o->Faces);
+    bytes(o->TexVertices);
+    bytes(o->TexFaces);
+    bytes(o->Normals);
+  }
+  return result + std::to_string(scene.Reader.LineNumber);
+}
+
+}  // namespace
+
+// The list lines of the usual shape are read straight from the reader's
+// buffer; every line reads as when it is read a line at a time (a buffer
+// shorter than any line), wherever the buffer's end falls.
+TEST_F(AseReader, ListLinesReadTheSameAsALineAtATime) {
+  std::mt19937 rng(11);
+  for (int file = 0; file < 300; ++file) {
+    const std::string path = dir_.Write("lines.ase", std::string(kHeader) + ObjectOfNearlyShapedLines(rng, file % 8 == 0));
+    const std::string lineAtATime = ReadBack(path, 8);
+    for (size_t bufferSize : {size_t{97}, size_t{1} << 20})
+      ASSERT_EQ(ReadBack(path, bufferSize), lineAtATime) << testsupport::ReadFileText(path);
+  }
+}
