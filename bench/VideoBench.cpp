@@ -41,20 +41,27 @@ double WallSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Draws the span at the options' rate; each framed picture goes to sink
-// (nullptr: dropped). Returns the wall seconds.
+// Draws the span at the options' rate as vortane-render does; each framed
+// picture goes to sink (nullptr: dropped). Returns the wall seconds.
 double RenderSpan(const VideoOptions& o, int supersample, FrameSink* sink) {
   const Framer framer(o.Width, o.Height, kStartupAspect, supersample);
   std::unique_ptr<platform::OffscreenGL> gl = OpenContext(framer.DrawWidth(), framer.DrawHeight());
   InitDemo(false);
   const long frames = static_cast<long>(o.Seconds * o.Fps) + 1;
+  std::vector<std::uint8_t> drawn;
+  Picture dropped;
   const double start = WallSeconds();
   for (long i = 0; i < frames; ++i) {
     DemoSystem->SetManualTime(static_cast<float>(o.FromMs + i * 1000.0 / o.Fps));
     DemoSystem->DrawFrame();
     gl->Finish();
-    Picture picture = framer.Compose(gl->ReadPixels());
-    if (sink && !sink->Take(std::move(picture))) return -1;
+    gl->ReadPixelsBgra(drawn);
+    Picture picture = sink ? sink->Spare() : std::move(dropped);
+    framer.Compose(drawn, PixelOrder::Bgra, picture);
+    if (!sink)
+      dropped = std::move(picture);
+    else if (!sink->Take(std::move(picture)))
+      return -1;
   }
   if (sink && !sink->Finish()) return -1;
   return WallSeconds() - start;

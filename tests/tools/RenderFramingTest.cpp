@@ -47,6 +47,28 @@ TEST(RenderFraming, SupersampledBlocksAreAveragedIntoTheFrameBetweenBlackBars) {
   for (size_t i = 3; i < out.Rgba.size(); i += 4) ASSERT_EQ(out.Rgba[i], 255);
 }
 
+// Pixels read back as BGRA come out RGBA, and a picture of an earlier
+// frame composed into again keeps nothing of it, bars included.
+TEST(RenderFraming, BgraPixelsComposeIntoAReusedPictureAsRgba) {
+  for (int factor : {1, 2}) {
+    SCOPED_TRACE(factor);
+    const Framer framer(6, 3, 4.0 / 3.0, factor);  // a 4x3 picture at x 1
+    std::vector<std::uint8_t> drawn;
+    for (int i = 0; i < framer.DrawWidth() * framer.DrawHeight(); ++i) drawn.insert(drawn.end(), {30, 20, 10, 0});
+    Picture picture;
+    picture.Rgba.assign(6 * 3 * 4, 77);
+    framer.Compose(drawn, PixelOrder::Bgra, picture);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 6; ++x) {
+        const bool bar = x == 0 || x == 5;
+        const std::vector<int> want = bar ? std::vector<int>{0, 0, 0, 255} : std::vector<int>{10, 20, 30, 255};
+        const std::uint8_t* p = &picture.Rgba[(y * 6 + x) * 4];
+        EXPECT_EQ(std::vector<int>(p, p + 4), want) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(RenderPng, RowsAreWrittenTopDownWithoutAlphaAndFailuresLeaveNoFile) {
   testsupport::TempDir dir;
   const std::vector<std::uint8_t> bottomUp = {10, 20, 30, 0, 40, 50, 60, 7};  // 1x2: bottom row first

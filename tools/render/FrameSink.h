@@ -13,6 +13,9 @@ class FrameSink {
   // Takes the next frame (frames come in order, from 0). False once the
   // sink has failed; Error() then says why. Main thread.
   virtual bool Take(Picture&& picture) = 0;
+  // A picture whose storage the next frame may reuse (one taken earlier
+  // and done with), or an empty one. Main thread.
+  virtual Picture Spare() { return {}; }
   // Completes the output after the last frame taken; false on failure.
   // Without Finish (an error elsewhere) the destructor abandons the output.
   virtual bool Finish() = 0;

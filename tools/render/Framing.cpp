@@ -31,27 +31,56 @@ Framer::Framer(int width, int height, double aspect, int supersample)
 
 Picture Framer::Compose(const std::vector<std::uint8_t>& drawn) const {
   Picture out;
-  out.Width = width_;
-  out.Height = height_;
-  out.Rgba.assign(static_cast<size_t>(width_) * height_ * 4, 0);
-  for (size_t i = 3; i < out.Rgba.size(); i += 4) out.Rgba[i] = 255;
-  if (factor_ == 1)
-    CopyRows(drawn.data(), out);
-  else
-    AverageBlocks(drawn.data(), out);
+  Compose(drawn, PixelOrder::Rgba, out);
   return out;
 }
 
-void Framer::CopyRows(const std::uint8_t* drawn, Picture& out) const {
-  const size_t row = static_cast<size_t>(picture_.Width) * 4;
-  for (int y = 0; y < picture_.Height; ++y) {
-    std::uint8_t* to = &out.Rgba[((static_cast<size_t>(picture_.Y) + y) * width_ + picture_.X) * 4];
-    std::memcpy(to, drawn + y * row, row);
-    for (size_t i = 3; i < row; i += 4) to[i] = 255;  // the demo's alpha is not part of the picture
+void Framer::Compose(const std::vector<std::uint8_t>& drawn, PixelOrder order, Picture& out) const {
+  out.Width = width_;
+  out.Height = height_;
+  out.Rgba.resize(static_cast<size_t>(width_) * height_ * 4);
+  FillBars(out);
+  if (factor_ == 1)
+    CopyRows(drawn.data(), order, out);
+  else
+    AverageBlocks(drawn.data(), order, out);
+}
+
+// Opaque black around the picture: the rows above and below it, and
+// either side of each of its rows.
+void Framer::FillBars(Picture& out) const {
+  auto black = [&](int y, int x, int pixels) {
+    std::uint8_t* to = &out.Rgba[(static_cast<size_t>(y) * width_ + x) * 4];
+    for (int i = 0; i < pixels; ++i, to += 4) to[0] = to[1] = to[2] = 0, to[3] = 255;
+  };
+  const int right = picture_.X + picture_.Width;
+  for (int y = 0; y < height_; ++y) {
+    if (y < picture_.Y || y >= picture_.Y + picture_.Height) {
+      black(y, 0, width_);
+      continue;
+    }
+    black(y, 0, picture_.X);
+    black(y, right, width_ - right);
   }
 }
 
-void Framer::AverageBlocks(const std::uint8_t* drawn, Picture& out) const {
+// The demo's alpha is not part of the picture: every pixel is opaque.
+void Framer::CopyRows(const std::uint8_t* drawn, PixelOrder order, Picture& out) const {
+  const size_t row = static_cast<size_t>(picture_.Width) * 4;
+  const int red = order == PixelOrder::Bgra ? 2 : 0;
+  for (int y = 0; y < picture_.Height; ++y) {
+    std::uint8_t* to = &out.Rgba[((static_cast<size_t>(picture_.Y) + y) * width_ + picture_.X) * 4];
+    const std::uint8_t* from = drawn + y * row;
+    for (size_t i = 0; i < row; i += 4) {
+      to[i] = from[i + red];
+      to[i + 1] = from[i + 1];
+      to[i + 2] = from[i + 2 - red];
+      to[i + 3] = 255;
+    }
+  }
+}
+
+void Framer::AverageBlocks(const std::uint8_t* drawn, PixelOrder order, Picture& out) const {
   const size_t drawnRow = static_cast<size_t>(DrawWidth()) * 4;
   const unsigned samples = static_cast<unsigned>(factor_ * factor_);
   std::vector<unsigned> sums(static_cast<size_t>(picture_.Width) * 3);
@@ -64,7 +93,13 @@ void Framer::AverageBlocks(const std::uint8_t* drawn, Picture& out) const {
           for (int c = 0; c < 3; ++c) sums[x * 3 + c] += from[(x * factor_ + sx) * 4 + c];
     }
     std::uint8_t* to = &out.Rgba[((static_cast<size_t>(picture_.Y) + y) * width_ + picture_.X) * 4];
-    for (int x = 0; x < picture_.Width; ++x)
-      for (int c = 0; c < 3; ++c) to[x * 4 + c] = static_cast<std::uint8_t>((sums[x * 3 + c] + samples / 2) / samples);
+    const int red = order == PixelOrder::Bgra ? 2 : 0;
+    for (int x = 0; x < picture_.Width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        const int source = c == 1 ? 1 : c ^ red;  // red and blue trade places in BGRA
+        to[x * 4 + c] = static_cast<std::uint8_t>((sums[x * 3 + source] + samples / 2) / samples);
+      }
+      to[x * 4 + 3] = 255;
+    }
   }
 }

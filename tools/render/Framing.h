@@ -18,6 +18,10 @@ struct Picture {
   std::vector<std::uint8_t> Rgba;
 };
 
+// The byte order of drawn pixels: RGBA, or BGRA (what GL drivers keep, so
+// reading it back is a copy).
+enum class PixelOrder { Rgba, Bgra };
+
 // The largest rectangle of the given aspect (width / height) centred in a
 // width × height frame. Its sides keep the frame's parity where they are
 // shorter, so the two bars are equally wide.
@@ -38,10 +42,15 @@ class Framer {
   // bottom-up): each factor × factor block averaged (a box filter), then
   // placed in the black frame.
   Picture Compose(const std::vector<std::uint8_t>& drawn) const;
+  // The same from pixels in the given byte order into out, whose storage
+  // is reused when it has the size (every byte is written: a picture of
+  // an earlier frame will do).
+  void Compose(const std::vector<std::uint8_t>& drawn, PixelOrder order, Picture& out) const;
 
  private:
-  void CopyRows(const std::uint8_t* drawn, Picture& out) const;
-  void AverageBlocks(const std::uint8_t* drawn, Picture& out) const;
+  void FillBars(Picture& out) const;
+  void CopyRows(const std::uint8_t* drawn, PixelOrder order, Picture& out) const;
+  void AverageBlocks(const std::uint8_t* drawn, PixelOrder order, Picture& out) const;
 
   int width_;
   int height_;

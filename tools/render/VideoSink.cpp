@@ -41,6 +41,14 @@ bool VideoSink::Take(Picture&& picture) {
   return true;
 }
 
+Picture VideoSink::Spare() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (spares_.empty()) return {};
+  Picture spare = std::move(spares_.back());
+  spares_.pop_back();
+  return spare;
+}
+
 bool VideoSink::Finish() {
   if (!worker_.joinable()) return false;
   Stop(false);
@@ -61,14 +69,17 @@ void VideoSink::Work() {
     queue_.pop_front();
     lock.unlock();
     changed_.notify_all();
-    if (!Encode(picture)) {
-      lock.lock();
+    const bool encoded = Encode(picture);
+    lock.lock();
+    if (!encoded) {
       failed_ = true;
       error_ = encoder_.Error();
       lock.unlock();
       changed_.notify_all();
       return;
     }
+    // Pictures in flight are the queue, the one encoded and the one drawn.
+    if (spares_.size() <= kQueueLength) spares_.push_back(std::move(picture));
   }
 }
 

@@ -26,6 +26,8 @@ class VideoSink : public FrameSink {
 
   // Queues the frame; waits while the queue is full. Main thread.
   bool Take(Picture&& picture) override;
+  // An encoded frame's picture, to be composed into again. Main thread.
+  Picture Spare() override;
   // Encodes what is queued and completes the file. Main thread.
   bool Finish() override;
 
@@ -41,10 +43,11 @@ class VideoSink : public FrameSink {
   std::int64_t soundEncoded_ = 0;  // sound frames
   std::vector<std::int16_t> soundBlock_;
 
-  // mutex_ guards queue_, closing_, abandon_, failed_ and error_ while the worker runs.
+  // mutex_ guards queue_, spares_, closing_, abandon_, failed_ and error_ while the worker runs.
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Picture> queue_;
+  std::vector<Picture> spares_;  // encoded: their storage goes round again
   bool closing_ = false;  // no more frames come
   bool abandon_ = false;  // the queued frames are dropped
   bool failed_ = false;

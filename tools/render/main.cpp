@@ -136,6 +136,7 @@ long RenderFrames(vtDemoSystem& demo, platform::OffscreenGL& gl, const Framer& f
   Progress progress(static_cast<long>(times.size()), std::cerr, ::isatty(STDERR_FILENO) == 1);
   const bool showProgress = times.size() > 1;
   long done = 0;
+  std::vector<std::uint8_t> drawn;
   for (float time : times) {
     if (gStopSignal) break;
     demo.SetManualTime(time);
@@ -143,7 +144,10 @@ long RenderFrames(vtDemoSystem& demo, platform::OffscreenGL& gl, const Framer& f
       std::cerr << "vortane-render: " << time << " ms is past the demo's end; the picture is the last one drawn"
                 << std::endl;
     gl.Finish();
-    if (!sink.Take(framer.Compose(gl.ReadPixels()))) break;
+    gl.ReadPixelsBgra(drawn);
+    Picture picture = sink.Spare();
+    framer.Compose(drawn, PixelOrder::Bgra, picture);
+    if (!sink.Take(std::move(picture))) break;
     ++done;
     if (showProgress) progress.Update(done);
   }
