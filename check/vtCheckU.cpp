@@ -167,10 +167,7 @@ vtCheckResult CheckDemo(const std::string& scriptPath) {
 
 std::string FindingsText(const vtCheckResult& result) {
   std::string text;
-  for (const vtFinding& f : result.Findings) {
-    text += f.File + (f.Line > 0 ? ":" + std::to_string(f.Line) : std::string()) + ": " +
-            (f.Severity == vtSeverity::Error ? "error" : "warning") + ": " + f.Text + "\n";
-  }
+  for (const vtFinding& f : result.Findings) text += FindingText(f, f.File) + "\n";
   auto count = [](int n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
   return text + count(result.Errors, "error") + ", " + count(result.Warnings, "warning") + "\n";
 }
@@ -180,7 +177,7 @@ std::string FindingsJson(const vtCheckResult& result) {
   for (const vtFinding& f : result.Findings)
     findings.push_back({{"file", f.File},
                         {"line", f.Line},
-                        {"severity", f.Severity == vtSeverity::Error ? "error" : "warning"},
+                        {"severity", SeverityName(f.Severity)},
                         {"code", f.Code},
                         {"text", f.Text}});
   const nlohmann::json document{{"findings", findings}, {"errors", result.Errors}, {"warnings", result.Warnings}};

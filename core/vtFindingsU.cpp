@@ -11,6 +11,13 @@ thread_local const vtFindingPlace* t_place = nullptr;
 
 }  // namespace
 
+const char* SeverityName(vtSeverity severity) { return severity == vtSeverity::Error ? "error" : "warning"; }
+
+std::string FindingText(const vtFinding& finding, const std::string& file) {
+  return file + (finding.Line > 0 ? ":" + std::to_string(finding.Line) : std::string()) + ": " +
+         SeverityName(finding.Severity) + ": " + finding.Text;
+}
+
 void vtFindingList::Take(vtFinding finding) {
   std::lock_guard<std::mutex> lock(mutex_);
   findings_.push_back(std::move(finding));

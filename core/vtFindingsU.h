@@ -81,6 +81,12 @@ class vtFindingPlace {
   const vtFindingPlace* previous_;
 };
 
+// "error" or "warning", as every listing of findings names them.
+const char* SeverityName(vtSeverity severity);
+// "FILE:LINE: error|warning: text", FILE as given, no LINE for a finding
+// about the whole file.
+std::string FindingText(const vtFinding& finding, const std::string& file);
+
 bool FindingsWanted();
 bool FindingsPrinted();  // the installed sink Prints()
 bool InFindingPlace();   // this thread has a vtFindingPlace

@@ -58,8 +58,7 @@ std::vector<vtFinding> vtLiveFindings::For(const std::string& file) const {
 }
 
 std::string FindingLine(const vtFinding& finding, const std::string& workDir) {
-  return DemoPath(finding.File, workDir) + (finding.Line > 0 ? ":" + std::to_string(finding.Line) : std::string()) + ": " +
-         (finding.Severity == vtSeverity::Error ? "error" : "warning") + ": " + finding.Text;
+  return FindingText(finding, DemoPath(finding.File, workDir));
 }
 
 bool FindingHasItsBox(const vtFinding& finding) {

@@ -32,7 +32,7 @@ class vtLiveFindings : public vtFindingSink {
   std::map<std::string, std::vector<vtFinding>> byFile_;
 };
 
-// "FILE:LINE: warning: text", FILE as the demo writes it (core/vtDemoPathU.h).
+// FindingText with FILE as the demo writes it (core/vtDemoPathU.h).
 std::string FindingLine(const vtFinding& finding, const std::string& workDir);
 // Whether the finding also has its message box (the console shows that).
 bool FindingHasItsBox(const vtFinding& finding);

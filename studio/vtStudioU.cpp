@@ -175,7 +175,7 @@ vtTimeline vtStudio::BuildTimeline() const {
     shown.Status = missing ? "missing" : StatusName(status);
     if (findings_)
       for (const vtFinding& f : findings_->For(item->FileName))
-        shown.Findings.push_back({f.Line, f.Severity == vtSeverity::Error ? "error" : "warning", f.Code, f.Text});
+        shown.Findings.push_back({f.Line, SeverityName(f.Severity), f.Code, f.Text});
     for (const auto& line : item->Lines)
       shown.Lines.push_back({line->BeginTime, line->EndTime, line->TimeMode, TagName(line->PlayType)});
     timeline.Items.push_back(std::move(shown));
