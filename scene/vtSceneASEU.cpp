@@ -7,6 +7,8 @@
 #include <exception>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -151,10 +153,13 @@ class ShapeCursor {
   ShapeCursor(const char* at, const char* end) : p_(at), end_(end) {}
   const char* At() const { return p_; }
 
+  // The loops run on locals: p_'s address is taken, so it lives in memory.
   size_t Blanks() {
-    const char* const start = p_;
-    while (p_ < end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
-    return static_cast<size_t>(p_ - start);
+    const char* p = p_;
+    while (p < end_ && (*p == ' ' || *p == '\t')) ++p;
+    const size_t count = static_cast<size_t>(p - p_);
+    p_ = p;
+    return count;
   }
   bool Blanks(size_t least, size_t most = SIZE_MAX) {
     const size_t count = Blanks();
@@ -166,9 +171,11 @@ class ShapeCursor {
     return true;
   }
   size_t Digits() {
-    const char* const start = p_;
-    while (p_ < end_ && *p_ >= '0' && *p_ <= '9') ++p_;
-    return static_cast<size_t>(p_ - start);
+    const char* p = p_;
+    while (p < end_ && *p >= '0' && *p <= '9') ++p;
+    const size_t count = static_cast<size_t>(p - p_);
+    p_ = p;
+    return count;
   }
   bool Char(char c) {
     if (p_ == end_ || *p_ != c) return false;
@@ -247,24 +254,84 @@ bool NoItemShape(ShapeCursor& c, std::string_view item) {
   return !key.Key(item.substr(1)) && c.Rest(false);
 }
 
-// The list lines that follow in the reader's buffer, while each is an item
-// of its shape (take parses it and keeps what it read) or holds no item.
-template <typename Take>
-void TakeShapedLines(vtText& reader, std::string_view item, Take take) {
-  const std::string_view unread = reader.Unread();
-  const char* const begin = unread.data();
-  const char* const end = begin + unread.size();
+// The lines from begin on, while each is an item of its shape (parsed
+// into list) or holds no item; lines := how many. Returns where the first
+// other line starts. A whole line reads the same whatever end is.
+template <typename Item, typename Shape>
+const char* ParseShapedRun(const char* begin, const char* end, std::string_view item, Shape shape,
+                           std::vector<Item>& list, std::int32_t& lines) {
   const char* next = begin;
-  std::int32_t lines = 0;
   for (;; ++lines) {
     ShapeCursor line(next, end);
-    if (!take(line)) {
+    Item value;
+    if (shape(line, value)) {
+      list.push_back(value);
+    } else {
       line = ShapeCursor(next, end);
       if (!NoItemShape(line, item)) break;
     }
     next = line.At();
   }
-  reader.TakeLines(static_cast<size_t>(next - begin), lines);
+  return next;
+}
+
+// A run this long is parsed in two halves, the second on a thread of its
+// own, where two threads may run; shorter ones cost more to hand over. So
+// that the second half is not parsed in vain, the list must have more
+// items to come than the first half could hold, at this many bytes a line.
+constexpr size_t kSplitBytes = size_t{256} << 10;
+constexpr size_t kShortestShapedLine = 24;
+
+// The second half's lines count only when the first half's run reached
+// them, so the list is the one a single thread gives.
+template <typename Item, typename Shape>
+const char* ParseShapedRunInHalves(const char* begin, const char* end, std::string_view item, Shape shape,
+                                   std::vector<Item>& list, std::int32_t& lines) {
+  const void* lineEnd = std::memchr(begin + (end - begin) / 2, '\n', static_cast<size_t>(end - begin) / 2);
+  if (!lineEnd) return ParseShapedRun(begin, end, item, shape, list, lines);
+  const char* const half = static_cast<const char*>(lineEnd) + 1;
+  std::vector<Item> tail;
+  std::int32_t tailLines = 0;
+  const char* tailStop = half;
+  std::exception_ptr failure;
+  std::thread second([&] {
+    try {
+      tailStop = ParseShapedRun(half, end, item, shape, tail, tailLines);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  const char* stop;
+  try {
+    stop = ParseShapedRun(begin, half, item, shape, list, lines);
+  } catch (...) {
+    second.join();
+    throw;
+  }
+  second.join();
+  if (failure) std::rethrow_exception(failure);
+  if (stop != half) return stop;
+  list.insert(list.end(), tail.begin(), tail.end());
+  lines += tailLines;
+  return tailStop;
+}
+
+// The list lines that follow in the reader's buffer, while each is an item
+// of its shape or holds no item. announced: the list's length as announced
+// (a hint), which halves need.
+template <typename Item, typename Shape>
+void TakeShapedLines(vtText& reader, std::string_view item, Shape shape, std::vector<Item>& list,
+                     std::int64_t announced, bool halves) {
+  const std::string_view unread = reader.Unread();
+  const char* const begin = unread.data();
+  const char* const end = begin + unread.size();
+  const std::int64_t toCome = announced - static_cast<std::int64_t>(list.size());
+  const bool split = halves && unread.size() >= kSplitBytes &&
+                     toCome > static_cast<std::int64_t>(unread.size() / 2 / kShortestShapedLine);
+  std::int32_t lines = 0;
+  const char* const stop = split ? ParseShapedRunInHalves(begin, end, item, shape, list, lines)
+                                 : ParseShapedRun(begin, end, item, shape, list, lines);
+  reader.TakeLines(static_cast<size_t>(stop - begin), lines);
 }
 
 }  // namespace
@@ -292,6 +359,7 @@ bool vtSceneASE::ReadFile() {
 
 void vtSceneASE::ReadOpenFile() {
   atEnd_ = false;
+  twoThreads_ = vtLoadPipeline::ConfiguredThreads() > 1;
   try {
     while (!Reader.Eof()) {
       Reader.ReadLine();
@@ -661,32 +729,24 @@ void vtSceneASE::ReserveAnnounced(std::string_view listItem) {
 // the generic loop would read them the same way, a line at a time.
 void vtSceneASE::TakeShapedItems(std::string_view item) {
   vtMesh& m = *CurrentObject;
-  if (item == Keys::Vertex.Name) {
-    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
-      vtVec3D v;
-      return VertexShape(c, v) && (m.Vertices.push_back(v), true);
-    });
-  } else if (item == Keys::Face.Name) {
-    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
-      vtFace f;
-      return FaceShape(c, f) && (m.Faces.push_back(f), true);
-    });
-  } else if (item == Keys::TexVertex.Name) {
-    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
-      vtTexC t;
-      return TexVertexShape(c, t) && (m.TexVertices.push_back(t), true);
-    });
-  } else if (item == Keys::TexFace.Name) {
-    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
-      vtFace f;
-      return TexFaceShape(c, f) && (m.TexFaces.push_back(f), true);
-    });
-  } else if (item == Keys::VertexNormal.Name) {
-    TakeShapedLines(Reader, item, [&m](ShapeCursor& c) {
-      vtVec3D n;
-      return NormalShape(c, n) && (m.Normals.push_back(n), true);
-    });
-  }
+  const bool halves = twoThreads_;
+  const auto& counts = announced_;
+  // Lambdas, not function pointers: each run's loop gets its shape inlined.
+  if (item == Keys::Vertex.Name)
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtVec3D& v) { return VertexShape(c, v); }, m.Vertices,
+                    counts.vertices, halves);
+  if (item == Keys::Face.Name)
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtFace& f) { return FaceShape(c, f); }, m.Faces, counts.faces,
+                    halves);
+  if (item == Keys::TexVertex.Name)
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtTexC& t) { return TexVertexShape(c, t); }, m.TexVertices,
+                    counts.texVertices, halves);
+  if (item == Keys::TexFace.Name)
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtFace& f) { return TexFaceShape(c, f); }, m.TexFaces,
+                    counts.texFaces, halves);
+  if (item == Keys::VertexNormal.Name)
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtVec3D& n) { return NormalShape(c, n); }, m.Normals,
+                    3 * std::int64_t{counts.faces}, halves);
 }
 
 // A count larger than the list that followed leaves no idle memory behind.

@@ -94,6 +94,7 @@ class vtSceneASE : public vtScene {
   void LogNormalRules(size_t perVertex, size_t perFace) const;
 
   bool atEnd_ = false;
+  bool twoThreads_ = false;  // long runs of list lines are parsed on two threads
   // The list lengths the current mesh block announced.
   struct {
     std::int32_t vertices = 0, faces = 0, texVertices = 0, texFaces = 0;

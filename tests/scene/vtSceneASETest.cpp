@@ -575,12 +575,12 @@ namespace {
 // six, is odd (blanks and tabs in other counts, other indices and numbers,
 // something behind the last value, other line ends). Malformed integers,
 // braces and Ctrl-Z, which end the read or the list, come only when asked for.
-std::string NearlyShapedLine(std::mt19937& rng, const std::string& tag, bool disruptive) {
+std::string NearlyShapedLine(std::mt19937& rng, const std::string& tag, bool disruptive, unsigned oddOneIn) {
   auto pick = [&rng](std::initializer_list<const char*> options) {
     return std::string(options.begin()[rng() % options.size()]);
   };
   auto part = [&](std::initializer_list<const char*> usual, std::initializer_list<const char*> odd) {
-    return rng() % 6 ? pick(usual) : pick(odd);
+    return rng() % oddOneIn ? pick(usual) : pick(odd);
   };
   auto blanks = [&] { return part({" ", "\t"}, {"", "  ", "   ", "    ", " \t", "\t\t"}); };
   auto index = [&] {
@@ -606,8 +606,9 @@ std::string NearlyShapedLine(std::mt19937& rng, const std::string& tag, bool dis
   return line + part({"\n", "\r\n"}, {"\r", "\n\n"});
 }
 
-// An object whose lists hold lines of every kind, some of them foreign.
-std::string ObjectOfNearlyShapedLines(std::mt19937& rng, bool disruptive) {
+// An object whose lists hold lines of every kind, some of them foreign,
+// each list as long as announced.
+std::string ObjectOfNearlyShapedLines(std::mt19937& rng, bool disruptive, int lines = 12, unsigned oddOneIn = 6) {
   const struct {
     const char* Opener;
     std::vector<std::string> Tags;
@@ -616,10 +617,13 @@ std::string ObjectOfNearlyShapedLines(std::mt19937& rng, bool disruptive) {
                {"*MESH_NORMALS {", {"*MESH_VERTEXNORMAL", "*MESH_VERTEXNORMAL", "*MESH_FACENORMAL"}},
                {"*MESH_FACE_LIST {", {"*MESH_FACE"}},
                {"*MESH_TFACELIST {", {"*MESH_TFACE"}}};
-  std::string text = "*GEOMOBJECT {\n\t*MESH {\n";
+  const std::string count = std::to_string(lines);
+  std::string text = "*GEOMOBJECT {\n\t*MESH {\n\t\t*MESH_NUMVERTEX " + count + "\n\t\t*MESH_NUMFACES " + count +
+                     "\n\t\t*MESH_NUMTVERTEX " + count + "\n\t\t*MESH_NUMTVFACES " + count + "\n";
   for (const auto& list : lists) {
     text += std::string("\t\t") + list.Opener + "\n";
-    for (int i = 0; i < 12; ++i) text += NearlyShapedLine(rng, list.Tags[rng() % list.Tags.size()], disruptive);
+    for (int i = 0; i < lines; ++i)
+      text += NearlyShapedLine(rng, list.Tags[rng() % list.Tags.size()], disruptive, oddOneIn);
     text += "\t\t}\n";
   }
   return text + "\t}\n}\n";
@@ -661,5 +665,16 @@ TEST_F(AseReader, ListLinesReadTheSameAsALineAtATime) {
     const std::string lineAtATime = ReadBack(path, 8);
     for (size_t bufferSize : {size_t{97}, size_t{1} << 20})
       ASSERT_EQ(ReadBack(path, bufferSize), lineAtATime) << testsupport::ReadFileText(path);
+  }
+}
+
+// Long lists are parsed in two halves on two threads where two may run:
+// the lists, errors and line numbers are those of a line at a time.
+TEST_F(AseReader, LongListsReadTheSameInHalves) {
+  std::mt19937 rng(5);
+  for (unsigned oddOneIn : {100000u, 3000u}) {
+    const std::string path =
+        dir_.Write("long.ase", std::string(kHeader) + ObjectOfNearlyShapedLines(rng, false, 30000, oddOneIn));
+    ASSERT_EQ(ReadBack(path, size_t{1} << 20), ReadBack(path, 8)) << oddOneIn;
   }
 }
