@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -65,9 +66,9 @@ bool ParseInteger(std::string_view text, std::int32_t& value);
 // at most 15 digits in all (the bits of ParseDecimal), or a sign and one to
 // nine digits. at := where the scan stopped, whatever the outcome; false
 // when no such number stands there (the general conversion then decides).
-// The caller checks what follows.
-bool ScanShortDecimal(const char*& at, const char* end, float& value);
-bool ScanShortInteger(const char*& at, const char* end, std::int32_t& value);
+// The caller checks what follows. Inline: they run millions of times a file.
+inline bool ScanShortDecimal(const char*& at, const char* end, float& value);
+inline bool ScanShortInteger(const char*& at, const char* end, std::int32_t& value);
 
 // The reader's current line. After ReadLine it is a view into the reader's
 // read buffer: reading it never copies the line, and the reader's cuts
@@ -315,3 +316,67 @@ class vtText {
   size_t windowAt_ = kNoWindow;  // the buffer offset window_ describes
   WindowMasks window_;
 };
+
+namespace vtTextDetail {
+
+inline unsigned DigitValue(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0'; }
+
+// Up to this many digits in all are converted by hand: their value and
+// every power of ten up to it are exact doubles.
+constexpr size_t kShortDigits = 15;
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// Whether a double lies halfway between two floats (normal ones): rounding
+// it to float then may differ from rounding the exact value it came from.
+inline bool OnFloatMidpoint(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  constexpr std::uint64_t kBelowFloat = (std::uint64_t{1} << 29) - 1;  // the mantissa bits a float drops
+  return (bits & kBelowFloat) == (std::uint64_t{1} << 28);
+}
+
+}  // namespace vtTextDetail
+
+// One double division rounds correctly; rounding that to float rounds the
+// exact quotient the same way unless the double lies on a midpoint between
+// two floats, which is left to the library.
+inline bool ScanShortDecimal(const char*& at, const char* end, float& value) {
+  using namespace vtTextDetail;
+  const char* p = at;  // locals, not the caller's pointer: the loops stay in registers
+  bool negative = false;
+  if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  const char* const first = p;
+  std::uint64_t digits = 0;
+  unsigned d;
+  while (p < end && (d = DigitValue(*p)) < 10) digits = digits * 10 + d, ++p;
+  size_t count = static_cast<size_t>(p - first), decimals = 0;
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p < end && (d = DigitValue(*p)) < 10) digits = digits * 10 + d, ++p;
+    decimals = static_cast<size_t>(p - fraction);
+    count += decimals;
+  }
+  at = p;
+  if (count == 0 || count > kShortDigits) return false;
+  const double quotient = static_cast<double>(static_cast<std::int64_t>(digits)) / kPowersOfTen[decimals];
+  if (OnFloatMidpoint(quotient)) return false;
+  const float rounded = static_cast<float>(quotient);
+  value = negative ? -rounded : rounded;
+  return true;
+}
+
+// Nine digits at most: no overflow.
+inline bool ScanShortInteger(const char*& at, const char* end, std::int32_t& value) {
+  const char* p = at;
+  const bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  const char* const first = p;
+  const char* const last = end - first > 9 ? first + 9 : end;
+  std::int32_t digits = 0;
+  unsigned d;
+  while (p < last && (d = vtTextDetail::DigitValue(*p)) < 10) digits = digits * 10 + static_cast<std::int32_t>(d), ++p;
+  at = p;
+  if (p == first) return false;
+  value = negative ? -digits : digits;
+  return true;
+}
