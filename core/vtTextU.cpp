@@ -599,6 +599,17 @@ void vtText::TakeLines(size_t bytes, std::int32_t lines) {
   lineHasSlash_ = false;
 }
 
+namespace {
+
+// Whether key stands at line[at]: its last character first, where most
+// tags that share their opening ("*MESH_") differ, then the rest.
+bool StartsAt(std::string_view line, size_t at, std::string_view key) {
+  if (key.empty() || line.size() - at < key.size()) return key.empty();
+  return line[at + key.size() - 1] == key.back() && std::memcmp(line.data() + at, key.data(), key.size() - 1) == 0;
+}
+
+}  // namespace
+
 // While the line's marks are known they decide most tests at once: a tag
 // (a key starting with '*') can only start at one of the line's stars, a
 // block opener needs a '{', and a lone brace is a mark itself.
@@ -608,7 +619,7 @@ bool vtText::Contains(std::string_view key) const {
   if (key[0] == '*') {
     if (marks->FirstStar == vtLine::npos) return false;
     if (key.back() == '{' && !marks->Opens) return false;  // a block opener on a line without one
-    if (marks->FirstStar == marks->LastStar) return Line.compare(marks->FirstStar, key.size(), key) == 0;
+    if (marks->FirstStar == marks->LastStar) return StartsAt(Line, marks->FirstStar, key);
     return Line.find(key, marks->FirstStar) != vtLine::npos;
   }
   if (key.size() == 1 && (key[0] == '{' || key[0] == '}')) return key[0] == '{' ? marks->Opens : marks->Closes;

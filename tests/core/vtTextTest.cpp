@@ -197,6 +197,31 @@ TEST(vtText, ContainsAgreesWithASubstringSearch) {
   }
 }
 
+// The same on lines read from a file, where the marks noted while reading
+// decide most tests.
+TEST_F(vtTextFile, ContainsOnReadLinesAgreesWithASubstringSearch) {
+  std::mt19937 random(12);
+  auto text = [&random](size_t length) {
+    std::string s;
+    for (size_t i = 0; i < length; ++i) s += "*AB {}"[random() % 6];
+    return s;
+  };
+  std::vector<std::string> lines;
+  std::string content;
+  for (int i = 0; i < 5000; ++i) {
+    lines.push_back(text(random() % 24));
+    content += lines.back() + "\n";
+  }
+  vtText& reader = OpenWith(content);
+  for (const std::string& line : lines) {
+    reader.ReadLine();
+    for (int k = 0; k < 8; ++k) {
+      const std::string key = (k % 2 ? "*" : "") + text(random() % 6);
+      ASSERT_EQ(reader.Contains(key), line.find(key) != std::string::npos) << line << " / " << key;
+    }
+  }
+}
+
 TEST(vtText, SkipPastLeavesTheValues) {
   vtText text;
   text.Line = "VT_ROTATE 1 0.0 1.0 0.0";
