@@ -8,6 +8,9 @@ namespace {
 
 std::atomic<vtFindingSink*> g_sink{nullptr};
 thread_local const vtFindingPlace* t_place = nullptr;
+thread_local bool t_muted = false;
+
+vtFindingSink* Sink() { return t_muted ? nullptr : g_sink.load(); }
 
 }  // namespace
 
@@ -39,21 +42,25 @@ vtFindingPlace::vtFindingPlace(const std::string& file, std::int32_t line)
 
 vtFindingPlace::~vtFindingPlace() { t_place = previous_; }
 
+vtFindingsMuted::vtFindingsMuted() : previous_(t_muted) { t_muted = true; }
+
+vtFindingsMuted::~vtFindingsMuted() { t_muted = previous_; }
+
 void ReportFileRead(const std::string& file) {
-  if (vtFindingSink* sink = g_sink.load()) sink->FileRead(file);
+  if (vtFindingSink* sink = Sink()) sink->FileRead(file);
 }
 
 bool FindingsPrinted() {
-  const vtFindingSink* sink = g_sink.load();
+  const vtFindingSink* sink = Sink();
   return sink && sink->Prints();
 }
 
 bool InFindingPlace() { return t_place != nullptr; }
 
-bool FindingsWanted() { return g_sink.load(std::memory_order_relaxed) != nullptr; }
+bool FindingsWanted() { return !t_muted && g_sink.load(std::memory_order_relaxed) != nullptr; }
 
 void ReportFinding(vtFinding finding) {
-  vtFindingSink* sink = g_sink.load();
+  vtFindingSink* sink = Sink();
   if (!sink) return;
   if (finding.File.empty() && t_place) {
     finding.File = t_place->file_;

@@ -81,13 +81,27 @@ class vtFindingPlace {
   const vtFindingPlace* previous_;
 };
 
+// Keeps what this thread reads from the installed sink for the scope's
+// lifetime: a copy read only to check it is no file of the demo, and its
+// findings would name a file that is gone once the check ends.
+class vtFindingsMuted {
+ public:
+  vtFindingsMuted();
+  ~vtFindingsMuted();
+  vtFindingsMuted(const vtFindingsMuted&) = delete;
+  vtFindingsMuted& operator=(const vtFindingsMuted&) = delete;
+
+ private:
+  bool previous_;
+};
+
 // "error" or "warning", as every listing of findings names them.
 const char* SeverityName(vtSeverity severity);
 // "FILE:LINE: error|warning: text", FILE as given, no LINE for a finding
 // about the whole file.
 std::string FindingText(const vtFinding& finding, const std::string& file);
 
-bool FindingsWanted();
+bool FindingsWanted();  // a sink is installed and this thread is not muted
 bool FindingsPrinted();  // the installed sink Prints()
 bool InFindingPlace();   // this thread has a vtFindingPlace
 // To the installed sink, if any; an empty File takes the thread's place.

@@ -56,6 +56,9 @@ TEST(vtFindings, GoToTheInstalledSinkOnlyWhileItsScopeLasts) {
     vtFindingPlace place(namedIn, 7);
     ReportFinding({"", 0, "outer", vtSeverity::Warning, ""});
     EXPECT_TRUE(FindingsWanted());
+    const vtFindingsMuted muted;  // a staged copy's check
+    ReportFinding({"a.vtl", 3, "muted", vtSeverity::Warning, ""});
+    EXPECT_FALSE(FindingsWanted());
   }
   EXPECT_FALSE(FindingsWanted());
   ASSERT_EQ(inner.Findings().size(), 1u);
