@@ -8,13 +8,19 @@
 #include "core/vtKeysU.h"
 #include "core/vtScopeEndU.h"
 
-void vtLiveFindings::Take(vtFinding finding) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  byFile_[finding.File].push_back(finding);
-  new_.push_back(std::move(finding));
+namespace {
+
+bool Same(const vtFinding& a, const vtFinding& b) {
+  return a.File == b.File && a.Line == b.Line && a.Code == b.Code && a.Severity == b.Severity && a.Text == b.Text;
 }
 
-namespace {
+bool Holds(const std::vector<vtFinding>& findings, const vtFinding& finding) {
+  return std::any_of(findings.begin(), findings.end(), [&](const vtFinding& held) { return Same(held, finding); });
+}
+
+void Touch(std::vector<std::string>& touched, const std::string& file) {
+  if (std::find(touched.begin(), touched.end(), file) == touched.end()) touched.push_back(file);
+}
 
 thread_local bool t_looking = false;  // this thread reads a file for its look
 
@@ -35,10 +41,20 @@ void Look(const std::string& file) {
 
 }  // namespace
 
+// A finding the file already holds is not held twice: one reported before
+// the file is read (a wrong extension) is not forgotten by a new read.
+void vtLiveFindings::Take(vtFinding finding) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Touch(touched_, finding.File);
+  Findings& held = byFile_[finding.File];
+  if (!Holds(held, finding)) held.push_back(std::move(finding));
+}
+
 void vtLiveFindings::FileRead(const std::string& file) {
   if (t_looking) return;  // the look's own reading
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    Touch(touched_, file);
     byFile_.erase(file);
   }
   Look(file);
@@ -47,7 +63,19 @@ void vtLiveFindings::FileRead(const std::string& file) {
 std::vector<vtFinding> vtLiveFindings::TakeNew() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<vtFinding> taken;
-  taken.swap(new_);
+  for (const std::string& file : touched_) {
+    const auto found = byFile_.find(file);
+    Findings now = found == byFile_.end() ? Findings() : found->second;
+    Findings& given = given_[file];
+    for (const vtFinding& finding : now)
+      if (!Holds(given, finding)) taken.push_back(finding);
+    if (now.empty()) {
+      given_.erase(file);
+    } else {
+      given = std::move(now);
+    }
+  }
+  touched_.clear();
   return taken;
 }
 

@@ -16,6 +16,7 @@
 
 #include "core/vtFaultU.h"
 #include "core/vtFuncU.h"
+#include "edit/vtEditorU.h"
 #include "items/vtMeshU.h"
 #include "layers/vtLSysU.h"
 #include "live/vtLiveU.h"
@@ -643,6 +644,17 @@ TEST_F(ReloadTest, AReloadedFileShowsWhatTheCheckerFindsInIt) {
   ASSERT_EQ(live.Console().Count(), 1);
   EXPECT_EQ(std::string(live.Console().At(0).Text).find("VortaneE Warning: data\\a.vtl:5: warning: "), 0u)
       << live.Console().At(0).Text;
+  // Read again unchanged, or by the studio's editor (its staged copy too):
+  // the line stands once.
+  save(layer);
+  vtEditor editor;
+  vtLayerModel model;
+  std::string version;
+  ASSERT_EQ(editor.ReadLayers(Path("data/a.vtl"), model, version).Status, 200);
+  ASSERT_EQ(editor.EditKey(Path("data/a.vtl"), version, 0, 1, [](vtKeyValues& key) { key.X = 5; }).Status, 200);
+  live.BeforeFrame(now += 1000);
+  live.BeforeFrame(now += 1000);
+  EXPECT_EQ(live.Console().Count(), 1) << live.Console().At(live.Console().Count() - 1).Text;
   save(Layer("0 255 0"));
   EXPECT_TRUE(live.Findings().For(Path("data/a.vtl")).empty());
 }
