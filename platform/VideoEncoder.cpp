@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -13,8 +14,6 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <vector>
-
-#include "platform/Yuv420.h"
 
 namespace platform {
 
@@ -60,6 +59,7 @@ struct VideoCodecs {
   AVCodecContext* sound = nullptr;
   AVStream* videoStream = nullptr;
   AVStream* soundStream = nullptr;
+  SwsContext* scaler = nullptr;
   SwrContext* resampler = nullptr;
   AVAudioFifo* fifo = nullptr;
   AVFrame* picture = nullptr;
@@ -81,6 +81,7 @@ struct VideoCodecs {
     av_frame_free(&picture);
     if (fifo) av_audio_fifo_free(fifo);
     swr_free(&resampler);
+    sws_freeContext(scaler);
     avcodec_free_context(&sound);
     avcodec_free_context(&video);
     avformat_free_context(format);
@@ -138,13 +139,11 @@ bool OpenVideo(Codecs& c, const VideoSettings& s, bool webm, std::string& error)
   c.video->framerate = AVRational{s.Fps, 1};
   c.video->pix_fmt = AV_PIX_FMT_YUV420P;
   c.video->gop_size = 2 * s.Fps;  // a key frame every 2 s keeps seeking quick
-  // The pictures are converted with the BT.601 matrix in limited range,
-  // chroma from the centre of each 2×2 block (Yuv420.h): say so.
+  // swscale converts with the BT.601 matrix in limited range: say so.
   c.video->colorspace = AVCOL_SPC_SMPTE170M;
   c.video->color_primaries = AVCOL_PRI_SMPTE170M;
   c.video->color_trc = AVCOL_TRC_SMPTE170M;
   c.video->color_range = AVCOL_RANGE_MPEG;
-  c.video->chroma_sample_location = AVCHROMA_LOC_CENTER;
   AVDictionary* options = nullptr;
   if (webm) {
     // VP9's quality scale runs to 63.
@@ -161,12 +160,18 @@ bool OpenVideo(Codecs& c, const VideoSettings& s, bool webm, std::string& error)
   c.videoStream = AddStream(c, c.video, &options, error);
   if (!c.videoStream) return false;
   c.videoStream->avg_frame_rate = c.video->framerate;
+  // Chroma filtered from every input pixel and rounded exactly: the
+  // default's shortcuts cost several dB on sharp coloured edges. The area
+  // filter (each chroma sample the mean of the pixels it covers) keeps
+  // that quality at about two thirds of the bicubic filter's time.
+  c.scaler = sws_getContext(s.Width, s.Height, AV_PIX_FMT_RGBA, s.Width, s.Height, AV_PIX_FMT_YUV420P,
+                            SWS_AREA | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
   c.picture = av_frame_alloc();
   if (!c.picture) return Fail(error, "out of memory");
   c.picture->format = AV_PIX_FMT_YUV420P;
   c.picture->width = s.Width;
   c.picture->height = s.Height;
-  if (av_frame_get_buffer(c.picture, 0) < 0) return Fail(error, "out of memory");
+  if (!c.scaler || av_frame_get_buffer(c.picture, 0) < 0) return Fail(error, "out of memory");
   return true;
 }
 
@@ -262,9 +267,11 @@ bool VideoEncoder::Open(const std::string& path, const VideoSettings& settings) 
 bool VideoEncoder::AddFrame(const std::uint8_t* rgba) {
   Codecs& c = *codecs_;
   if (av_frame_make_writable(c.picture) < 0) return Fail(error_, "out of memory");
-  AVFrame* p = c.picture;
-  RgbaBottomUpToYuv420(rgba, c.width, c.height,
-                       {p->data[0], p->data[1], p->data[2], p->linesize[0], p->linesize[1], p->linesize[2]});
+  // From the top row down: the last row first, with a negative stride.
+  const int stride = c.width * 4;
+  const std::uint8_t* top = rgba + static_cast<size_t>(c.height - 1) * stride;
+  const int strides[1] = {-stride};
+  sws_scale(c.scaler, &top, strides, 0, c.height, c.picture->data, c.picture->linesize);
   c.picture->pts = c.nextPicture++;
   return Encode(c, c.video, c.videoStream, c.picture, error_);
 }
