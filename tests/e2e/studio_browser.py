@@ -115,7 +115,15 @@ def check_rows(driver, timeline):
     failed = [row for row in rows if row["status"] == "failed"]
     if len(failed) != 1 or "broken.vto" not in failed[0]["file"] or "sixteen" not in failed[0]["text"]:
         fail("the broken item's row is not marked with its message: %r" % failed)
-    print("studio_browser: %d rows, the broken one marked" % len(rows))
+    # The rows whose files have findings carry the mark, and only they.
+    marked = driver.execute_script(
+        "return Array.from(document.querySelectorAll('#row-list .row'), r => r.classList.contains('findings')"
+        " && getComputedStyle(r.querySelector('.file'), '::after').content.includes('\u26a0'))")
+    found = [bool(item.get("findings")) for item in items]
+    if marked != found or not any("flat.vto" in item["file"] for item, mark in zip(items, marked) if mark) \
+            or all(marked):
+        fail("the rows with findings are not the marked ones: %r for %r" % (marked, found))
+    print("studio_browser: %d rows, the broken one and the one with a finding marked" % len(rows))
 
 
 def check_widths(driver):

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The studio page in a real browser: vortane --live --studio --port 0 on a
-# copy of the sample demo (with one broken item), headless Chromium driven
-# by Selenium opens the printed address; every item has its row, the broken
-# one marked with its message; a click on the ruler seeks the player (its
-# state and its debug title say so); an edited item file's reload reaches
-# the page's console; then Escape ends the player with the page still
-# connected, and the port is closed. The page's screenshot is written to
-# BUILD_DIR/studio.png (the README shows docs/studio.png, a copy of it).
+# copy of the sample demo (with one broken item and one with a finding),
+# headless Chromium driven by Selenium opens the printed address; every item
+# has its row, the broken one marked with its message, the one with a
+# finding (and only it) with its mark; a click on the ruler seeks the player
+# (its state and its debug title say so); an edited item file's reload
+# reaches the page's console; then Escape ends the player with the page
+# still connected, and the port is closed. The page's screenshot is written
+# to BUILD_DIR/studio.png (the README shows docs/studio.png, a copy of it).
 source "$(dirname "$0")/player_lib.bash"
 
 need_browser studio_browser
@@ -18,6 +19,8 @@ copy_sample_demo
 sed -i 's/^# VT_DEBUG_MODE/VT_DEBUG_MODE/' "$DEMO/data/tunnel_test.vds"
 sed 's/VT_STACKS .*/VT_STACKS sixteen/' "$DEMO/data/items/ring.vto" >"$DEMO/data/items/broken.vto"
 channel vt_MESH 'data\items\broken.vto' '20000 30000 0 vt_PLAY' >>"$DEMO/data/tunnel_test.vds"
+sed 's/VT_STACKS .*/VT_STACKS 0/' "$DEMO/data/items/ring.vto" >"$DEMO/data/items/flat.vto"  # a finding
+channel vt_MESH 'data\items\flat.vto' '30000 31000 0 vt_PLAY' >>"$DEMO/data/tunnel_test.vds"
 
 start_studio_player 90
 window=$(find_window)
