@@ -329,7 +329,7 @@
       label.title = item.type + "  " + item.file + (item.message ? "\n" + item.message : "") +
         findings.map((f) => "\n" + (f.line ? f.line + ": " : "") + f.severity + ": " + f.text).join("");
       label.append(element("span", "kind", item.type.replace(/^vt_/, "")), element("span", "file", baseName(item.file)));
-      label.append(itemButtons());
+      label.append(itemButtons(item));
       if (item.type === "vt_2D_VTL") label.prepend(lanesToggle(item.index));
       const track = element("div", "track");
       for (const line of item.lines) {
@@ -358,7 +358,8 @@
     return layers;
   }
 
-  function itemButtons() {
+  // Named with the item's file: a screen reader reads the name, not "↑".
+  function itemButtons(item) {
     const buttons = element("span", "item-edit");
     for (const [action, text, title] of [["up", "↑", "Draw earlier"], ["down", "↓", "Draw later"],
                                          ["remove", "✕", "Remove the item from the script"]]) {
@@ -366,6 +367,7 @@
       button.type = "button";
       button.dataset.action = action;
       button.title = title;
+      button.setAttribute("aria-label", title + ": " + baseName(item.file));
       buttons.append(button);
     }
     return buttons;

@@ -123,6 +123,12 @@ def check_rows(driver, timeline):
     if marked != found or not any("flat.vto" in item["file"] for item, mark in zip(items, marked) if mark) \
             or all(marked):
         fail("the rows with findings are not the marked ones: %r for %r" % (marked, found))
+    # A row's buttons are reached from the keyboard: focused, they show.
+    shown = driver.execute_script(
+        "const b = document.querySelector('#row-list .row .item-edit button'); b.focus();"
+        " const shown = document.activeElement === b && b.getBoundingClientRect().width > 0; b.blur(); return shown")
+    if not shown:
+        fail("a row's button cannot be focused, or stays hidden while it has the focus")
     print("studio_browser: %d rows, the broken one and the one with a finding marked" % len(rows))
 
 
