@@ -1,6 +1,7 @@
 #include "scene/vtSceneASEU.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -283,34 +284,38 @@ constexpr size_t kSplitBytes = size_t{256} << 10;
 constexpr size_t kShortestShapedLine = 24;
 
 // The second half's lines count only when the first half's run reached
-// them, so the list is the one a single thread gives.
+// them, so the list is the one a single thread gives. Whichever thread
+// comes to the second half first takes it: on a busy machine the thread
+// may not start before this one is through its half, which then goes on
+// alone instead of waiting.
 template <typename Item, typename Shape>
 const char* ParseShapedRunInHalves(const char* begin, const char* end, std::string_view item, Shape shape,
                                    std::vector<Item>& list, std::int32_t& lines) {
   const void* lineEnd = std::memchr(begin + (end - begin) / 2, '\n', static_cast<size_t>(end - begin) / 2);
   if (!lineEnd) return ParseShapedRun(begin, end, item, shape, list, lines);
   const char* const half = static_cast<const char*>(lineEnd) + 1;
+  std::atomic<bool> secondTaken{false};
   std::vector<Item> tail;
   std::int32_t tailLines = 0;
   const char* tailStop = half;
   std::exception_ptr failure;
   std::thread second([&] {
+    if (secondTaken.exchange(true)) return;
     try {
       tailStop = ParseShapedRun(half, end, item, shape, tail, tailLines);
     } catch (...) {
       failure = std::current_exception();
     }
   });
-  const char* stop;
-  try {
-    stop = ParseShapedRun(begin, half, item, shape, list, lines);
-  } catch (...) {
-    second.join();
-    throw;
-  }
+  const auto joined = OnScopeEnd([&] {
+    secondTaken = true;  // a thread not yet started has nothing left to do
+    if (second.joinable()) second.join();
+  });
+  const char* const stop = ParseShapedRun(begin, half, item, shape, list, lines);
+  if (stop != half) return stop;
+  if (!secondTaken.exchange(true)) return ParseShapedRun(half, end, item, shape, list, lines);
   second.join();
   if (failure) std::rethrow_exception(failure);
-  if (stop != half) return stop;
   list.insert(list.end(), tail.begin(), tail.end());
   lines += tailLines;
   return tailStop;
