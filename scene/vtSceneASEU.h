@@ -7,6 +7,12 @@
 // tracked, so their closing line ends the block the reader is in. Reading
 // stops at the end of the file wherever it is.
 //
+// The geometry lists' lines of the shape exporters write are parsed where
+// they lie in the read buffer, a long run of them in two halves on two
+// threads where two may run (VORTANE_LOAD_THREADS=1: one). The second
+// thread only parses; either way the lists, errors and line numbers are
+// those of the line-driven reading.
+//
 // With a parallel load pipeline attached (vtLoadPipeline), LoadFromFile
 // reads the file on a worker and compiles each object's lists on the main
 // thread as soon as the object is read, while the worker reads the next:
