@@ -1,14 +1,12 @@
 #include "scene/vtSceneASEU.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #ifdef __SSE2__
@@ -257,7 +255,7 @@ bool NoItemShape(ShapeCursor& c, std::string_view item) {
 
 // The lines from begin on, while each is an item of its shape (parsed
 // into list) or holds no item; lines := how many. Returns where the first
-// other line starts. A whole line reads the same whatever end is.
+// other line starts.
 template <typename Item, typename Shape>
 const char* ParseShapedRun(const char* begin, const char* end, std::string_view item, Shape shape,
                            std::vector<Item>& list, std::int32_t& lines) {
@@ -276,66 +274,14 @@ const char* ParseShapedRun(const char* begin, const char* end, std::string_view 
   return next;
 }
 
-// A run this long is parsed in two halves, the second on a thread of its
-// own, where two threads may run; shorter ones cost more to hand over. So
-// that the second half is not parsed in vain, the list must have more
-// items to come than the first half could hold, at this many bytes a line.
-constexpr size_t kSplitBytes = size_t{256} << 10;
-constexpr size_t kShortestShapedLine = 24;
-
-// The second half's lines count only when the first half's run reached
-// them, so the list is the one a single thread gives. Whichever thread
-// comes to the second half first takes it: on a busy machine the thread
-// may not start before this one is through its half, which then goes on
-// alone instead of waiting.
-template <typename Item, typename Shape>
-const char* ParseShapedRunInHalves(const char* begin, const char* end, std::string_view item, Shape shape,
-                                   std::vector<Item>& list, std::int32_t& lines) {
-  const void* lineEnd = std::memchr(begin + (end - begin) / 2, '\n', static_cast<size_t>(end - begin) / 2);
-  if (!lineEnd) return ParseShapedRun(begin, end, item, shape, list, lines);
-  const char* const half = static_cast<const char*>(lineEnd) + 1;
-  std::atomic<bool> secondTaken{false};
-  std::vector<Item> tail;
-  std::int32_t tailLines = 0;
-  const char* tailStop = half;
-  std::exception_ptr failure;
-  std::thread second([&] {
-    if (secondTaken.exchange(true)) return;
-    try {
-      tailStop = ParseShapedRun(half, end, item, shape, tail, tailLines);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  const auto joined = OnScopeEnd([&] {
-    secondTaken = true;  // a thread not yet started has nothing left to do
-    if (second.joinable()) second.join();
-  });
-  const char* const stop = ParseShapedRun(begin, half, item, shape, list, lines);
-  if (stop != half) return stop;
-  if (!secondTaken.exchange(true)) return ParseShapedRun(half, end, item, shape, list, lines);
-  second.join();
-  if (failure) std::rethrow_exception(failure);
-  list.insert(list.end(), tail.begin(), tail.end());
-  lines += tailLines;
-  return tailStop;
-}
-
 // The list lines that follow in the reader's buffer, while each is an item
-// of its shape or holds no item. announced: the list's length as announced
-// (a hint), which halves need.
+// of its shape or holds no item.
 template <typename Item, typename Shape>
-void TakeShapedLines(vtText& reader, std::string_view item, Shape shape, std::vector<Item>& list,
-                     std::int64_t announced, bool halves) {
+void TakeShapedLines(vtText& reader, std::string_view item, Shape shape, std::vector<Item>& list) {
   const std::string_view unread = reader.Unread();
   const char* const begin = unread.data();
-  const char* const end = begin + unread.size();
-  const std::int64_t toCome = announced - static_cast<std::int64_t>(list.size());
-  const bool split = halves && unread.size() >= kSplitBytes &&
-                     toCome > static_cast<std::int64_t>(unread.size() / 2 / kShortestShapedLine);
   std::int32_t lines = 0;
-  const char* const stop = split ? ParseShapedRunInHalves(begin, end, item, shape, list, lines)
-                                 : ParseShapedRun(begin, end, item, shape, list, lines);
+  const char* const stop = ParseShapedRun(begin, begin + unread.size(), item, shape, list, lines);
   reader.TakeLines(static_cast<size_t>(stop - begin), lines);
 }
 
@@ -364,7 +310,6 @@ bool vtSceneASE::ReadFile() {
 
 void vtSceneASE::ReadOpenFile() {
   atEnd_ = false;
-  twoThreads_ = vtLoadPipeline::ConfiguredThreads() > 1;
   try {
     while (!Reader.Eof()) {
       Reader.ReadLine();
@@ -734,24 +679,17 @@ void vtSceneASE::ReserveAnnounced(std::string_view listItem) {
 // the generic loop would read them the same way, a line at a time.
 void vtSceneASE::TakeShapedItems(std::string_view item) {
   vtMesh& m = *CurrentObject;
-  const bool halves = twoThreads_;
-  const auto& counts = announced_;
   // Lambdas, not function pointers: each run's loop gets its shape inlined.
   if (item == Keys::Vertex.Name)
-    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtVec3D& v) { return VertexShape(c, v); }, m.Vertices,
-                    counts.vertices, halves);
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtVec3D& v) { return VertexShape(c, v); }, m.Vertices);
   if (item == Keys::Face.Name)
-    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtFace& f) { return FaceShape(c, f); }, m.Faces, counts.faces,
-                    halves);
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtFace& f) { return FaceShape(c, f); }, m.Faces);
   if (item == Keys::TexVertex.Name)
-    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtTexC& t) { return TexVertexShape(c, t); }, m.TexVertices,
-                    counts.texVertices, halves);
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtTexC& t) { return TexVertexShape(c, t); }, m.TexVertices);
   if (item == Keys::TexFace.Name)
-    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtFace& f) { return TexFaceShape(c, f); }, m.TexFaces,
-                    counts.texFaces, halves);
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtFace& f) { return TexFaceShape(c, f); }, m.TexFaces);
   if (item == Keys::VertexNormal.Name)
-    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtVec3D& n) { return NormalShape(c, n); }, m.Normals,
-                    3 * std::int64_t{counts.faces}, halves);
+    TakeShapedLines(Reader, item, [](ShapeCursor& c, vtVec3D& n) { return NormalShape(c, n); }, m.Normals);
 }
 
 // A count larger than the list that followed leaves no idle memory behind.

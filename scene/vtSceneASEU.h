@@ -8,10 +8,8 @@
 // stops at the end of the file wherever it is.
 //
 // The geometry lists' lines of the shape exporters write are parsed where
-// they lie in the read buffer, a long run of them in two halves on two
-// threads where two may run (VORTANE_LOAD_THREADS=1: one). The second
-// thread only parses; either way the lists, errors and line numbers are
-// those of the line-driven reading.
+// they lie in the read buffer, many at a time; the lists, errors and line
+// numbers are those of the line-driven reading.
 //
 // With a parallel load pipeline attached (vtLoadPipeline), LoadFromFile
 // reads the file on a worker and compiles each object's lists on the main
@@ -100,7 +98,6 @@ class vtSceneASE : public vtScene {
   void LogNormalRules(size_t perVertex, size_t perFace) const;
 
   bool atEnd_ = false;
-  bool twoThreads_ = false;  // long runs of list lines are parsed on two threads
   // The list lengths the current mesh block announced.
   struct {
     std::int32_t vertices = 0, faces = 0, texVertices = 0, texFaces = 0;

@@ -668,9 +668,9 @@ TEST_F(AseReader, ListLinesReadTheSameAsALineAtATime) {
   }
 }
 
-// Long lists are parsed in two halves on two threads where two may run:
-// the lists, errors and line numbers are those of a line at a time.
-TEST_F(AseReader, LongListsReadTheSameInHalves) {
+// Lists longer than the read buffer, with and without odd lines: the
+// lists, errors and line numbers are those of a line at a time.
+TEST_F(AseReader, LongListsReadTheSameAcrossBufferEnds) {
   std::mt19937 rng(5);
   for (unsigned oddOneIn : {100000u, 3000u}) {
     const std::string path =
