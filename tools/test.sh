@@ -26,13 +26,14 @@ run_suite test-release -DCMAKE_BUILD_TYPE=Release
 run_suite test-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVT_SANITIZE=ON
 
 # ThreadSanitizer over the tests whose code runs threads (the load pipeline,
-# the studio and its HTTP server, live reloading): the test program only.
+# the studio and its HTTP server, live reloading, the video sink's encoder
+# thread): the test program only.
 echo "=== ThreadSanitizer: the threaded tests"
 cmake -S . -B build/test-tsan -G Ninja -DVT_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVT_TSAN=ON >/dev/null
 cmake --build build/test-tsan -j"$jobs" --target vortane_tests
 TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1" SDL_VIDEODRIVER=offscreen LP_NUM_THREADS=0 \
   MESA_SHADER_CACHE_DISABLE=true build/test-tsan/tests/vortane_tests \
-  --gtest_filter='vtLoadPipeline*:Studio*:HttpServer*:Waveform*:ReloadTest*:FileWatch*:Ase*'
+  --gtest_filter='vtLoadPipeline*:Studio*:HttpServer*:Waveform*:ReloadTest*:FileWatch*:Ase*:VideoSink*:VideoEncoder*'
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "=== fuzz (short bounded runs)"
