@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -119,6 +120,14 @@ void NoteUnusablePicture(const std::string& text, const std::string& whyNot, con
   NotePicture(tooLarge ? "picture-too-large" : "picture", vtSeverity::Error, text, namedIn);
 }
 
+// Why each picture that could not be loaded failed, by its store key: the
+// store hands its empty texture to every later file naming it without a
+// load, and each such file has the finding too. Main thread.
+struct UnusablePicture {
+  std::string Text, WhyNot;
+};
+std::map<std::string, UnusablePicture> g_unusable;
+
 }  // namespace
 
 bool LoadTexture(const std::string& path, std::uint32_t& id, bool /*flag*/, std::string* whyNot) {
@@ -142,12 +151,17 @@ void vtTexture::Load(const std::string& namedIn) {
   Key = key;
   if (GlobalStore && GlobalStore->Find(key, vt_TEXTURE)) {
     Id = GlobalStore->FoundId;
+    const auto unusable = g_unusable.find(key);
+    if (Id == 0 && unusable != g_unusable.end())
+      NoteUnusablePicture(unusable->second.Text, unusable->second.WhyNot, namedIn);
   } else {
     const std::string problem = "the picture \"" + FileName + "\" cannot be loaded: ";
     std::string whyNot;
+    g_unusable.erase(key);
     if (!LoadOrStartLoading(search.Path, Id, problem, &whyNot)) {
       vtReportFileProblem(problem + whyNot + search.Tried, "vtTexture.Load");
       NoteUnusablePicture(problem + whyNot + search.Tried, whyNot, namedIn);
+      g_unusable[key] = {problem + whyNot + search.Tried, whyNot};
     }
     if (GlobalStore) GlobalStore->Add(Id, key, vt_TEXTURE);
   }

@@ -21,7 +21,8 @@ class vtTexture {
   // that names the picture: the item's file), then in WorkDir\data; the
   // log says where it was found. A picture that cannot be loaded shows the
   // warning of LoadTexture and says why (vtReportFileProblem), once per
-  // file. Main thread, with the GL context current.
+  // file; its finding goes to each file naming it. Main thread, with the GL
+  // context current.
   void Load(const std::string& namedIn = std::string());
   std::string ToString() const;
 };
