@@ -139,9 +139,9 @@ void vtMesh::BuildNormals(size_t k, vtGeom* g) const {
 
 void vtMesh::BuildLists() {
   if (!UseLists) return;
-  CompileList(NormalList, &vtMesh::EmitNormals, *this);
-  CompileList(TexturedList, &vtMesh::EmitTextured, *this);
-  CompileList(PositionList, &vtMesh::EmitPositions, *this);
+  if (ListsWanted & kNormals) CompileList(NormalList, &vtMesh::EmitNormals, *this);
+  if (ListsWanted & kTextured) CompileList(TexturedList, &vtMesh::EmitTextured, *this);
+  if (ListsWanted & kPositions) CompileList(PositionList, &vtMesh::EmitPositions, *this);
 }
 
 void vtMesh::EmitPositions() const {

@@ -38,6 +38,10 @@ class vtMesh : public vtRenderItem {
   std::uint32_t PositionList = 0;
   std::uint32_t NormalList = 0;
   std::uint32_t TexturedList = 0;
+  // The lists BuildLists compiles; a scene that knows which of them its
+  // object will draw spares the driver the others.
+  enum ListBits : unsigned { kPositions = 1, kNormals = 2, kTextured = 4, kAllLists = 7 };
+  unsigned ListsWanted = kAllLists;
   // Set when BuildGeometry refused the object's lists; it then draws nothing.
   bool Refused = false;
 

@@ -382,6 +382,7 @@ void vtSceneASE::LoadPipelined(vtLoadPipeline& pipeline) {
       vtFaultPoint("ase.build");
       if (problem.empty()) {
         vtLoadPhaseScope phase(vtLoadPhase::DisplayLists);
+        object.ListsWanted = ListsDrawn(object);
         object.BuildLists();
         perVertex += object.NormalSource == vtMesh::NormalRule::PerVertex;
         perFace += object.NormalSource == vtMesh::NormalRule::PerFace;
@@ -420,6 +421,7 @@ void vtSceneASE::Build() {
   if (!Loaded) return;
   size_t perVertex = 0, perFace = 0;
   for (auto& object : Objects) {
+    object->ListsWanted = ListsDrawn(*object);
     if (!object->BuildGeometry()) continue;
     perVertex += object->NormalSource == vtMesh::NormalRule::PerVertex;
     perFace += object->NormalSource == vtMesh::NormalRule::PerFace;

@@ -31,6 +31,15 @@ void vtScene::Render(float /*time*/) {
   glDisable(GL_BLEND);
 }
 
+unsigned vtScene::ListsDrawn(const vtMesh& object) const {
+  const std::int32_t ref = object.MaterialRef;
+  if (ref < 0 || static_cast<std::size_t>(ref) >= Materials.size()) return vtMesh::kAllLists;
+  const vtMat& material = *Materials[static_cast<std::size_t>(ref)];
+  unsigned lists = material.DiffuseMap ? vtMesh::kTextured : vtMesh::kNormals;
+  if (material.ReflectMap) lists |= vtMesh::kNormals;  // DrawReflection
+  return lists;
+}
+
 void vtScene::DrawObject(std::size_t index) {
   vtMesh& object = *Objects[index];
   if (!object.Visible) return;

@@ -22,6 +22,10 @@ class vtScene : public vtRenderItem {
   void ListTextures(std::vector<const vtTexture*>& out) const override;
   // Draws the object at index with its material.
   void DrawObject(std::size_t index);
+  // The lists DrawObject will draw the object with (vtMesh::ListBits), once
+  // its material is known for good: its reference lies in Materials, which
+  // only grows. Until then all of them.
+  unsigned ListsDrawn(const vtMesh& object) const;
 
  protected:
   // The object's material: a reference outside the list falls back to the

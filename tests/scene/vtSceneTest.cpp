@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "scene/vtSceneASEU.h"
 #include "support/GlTest.h"
 #include "support/TestGlobals.h"
@@ -104,6 +106,34 @@ TEST_F(SceneDraw, TransparentObjectsAreAddedOntoWhatIsBehindThemAfterTheOpaqueOn
   EXPECT_FALSE(Enabled(GL_BLEND));
   EXPECT_EQ(GetInt(GL_BLEND_SRC), GL_ONE);
   EXPECT_EQ(GetInt(GL_BLEND_DST), GL_ONE);
+}
+
+// An object built with only the lists its material draws (ListsDrawn)
+// shows the pixels of one built with all of them, whatever maps it has.
+TEST_F(SceneDraw, TheListsDrawnAloneGiveThePictureOfAllLists) {
+  for (int maps = 0; maps < 4; ++maps) {
+    SCOPED_TRACE(maps);
+    scene_.Objects.clear();
+    scene_.Materials.clear();
+    vtMat& m = AddMaterial(0.5f, 0.25f, 0);
+    if (maps & 1) GiveMap(m.DiffuseMap, 255, 0, 0);
+    if (maps & 2) GiveMap(m.ReflectMap, 0, 0, 255);
+    vtMesh& o = AddQuad(-1, -1, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene_.Render(0);
+    const Rgba allLists = Center();
+    EXPECT_NE(allLists, kBlack);
+    for (std::uint32_t* list : {&o.PositionList, &o.NormalList, &o.TexturedList})
+      glDeleteLists(std::exchange(*list, 0), 1);
+    o.ListsWanted = scene_.ListsDrawn(o);
+    o.BuildLists();
+    EXPECT_EQ(o.PositionList, 0u);
+    EXPECT_EQ(o.TexturedList != 0, (maps & 1) != 0);
+    EXPECT_EQ(o.NormalList != 0, maps != 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene_.Render(0);
+    EXPECT_EQ(Center(), allLists);
+  }
 }
 
 TEST_F(SceneDraw, BothMapsDrawTheReflectionOntoExactlyTheTexturedPixels) {
