@@ -324,7 +324,8 @@ inline unsigned DigitValue(char c) { return static_cast<unsigned>(static_cast<un
 // Up to this many digits in all are converted by hand: their value and
 // every power of ten up to it are exact doubles.
 constexpr size_t kShortDigits = 15;
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 // Whether a double lies halfway between two floats (normal ones): rounding
 // it to float then may differ from rounding the exact value it came from.

@@ -661,7 +661,8 @@ std::string ReadBack(const std::string& path, size_t bufferSize) {
 TEST_F(AseReader, ListLinesReadTheSameAsALineAtATime) {
   std::mt19937 rng(11);
   for (int file = 0; file < 300; ++file) {
-    const std::string path = dir_.Write("lines.ase", std::string(kHeader) + ObjectOfNearlyShapedLines(rng, file % 8 == 0));
+    const std::string text = std::string(kHeader) + ObjectOfNearlyShapedLines(rng, file % 8 == 0);
+    const std::string path = dir_.Write("lines.ase", text);
     const std::string lineAtATime = ReadBack(path, 8);
     for (size_t bufferSize : {size_t{97}, size_t{1} << 20})
       ASSERT_EQ(ReadBack(path, bufferSize), lineAtATime) << testsupport::ReadFileText(path);
