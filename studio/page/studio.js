@@ -345,7 +345,9 @@
       list.append(row);
       if (studio.open.has(item.index)) list.append(...laneRows(item));
     }
+    const focused = focusedItemButton();
     $("#row-list").replaceChildren(list);
+    focusItemButton(focused);
     const layers = Promise.all(Array.from(studio.open, loadLayers));
     setView(studio.view.from, viewSpan());
     placeBars();
@@ -356,6 +358,18 @@
     loadWaveform(true);
     document.body.dataset.items = String(timeline.items.length);
     return layers;
+  }
+
+  // The row button holding the keyboard's focus, by row and action: new
+  // rows replace it, and the focus would fall back to the page.
+  function focusedItemButton() {
+    const button = document.activeElement && document.activeElement.closest("#row-list .item-edit button");
+    return button && { index: button.closest(".row").dataset.index, action: button.dataset.action };
+  }
+
+  function focusItemButton(at) {
+    const button = at && $('#row-list .row[data-index="' + at.index + '"] .item-edit button[data-action="' + at.action + '"]');
+    if (button) button.focus();
   }
 
   // Named with the item's file: a screen reader reads the name, not "↑".
@@ -1060,7 +1074,9 @@
 
   // ------------------------------------------------------------ items and the beat grid
 
-  function editItem(action, item) {
+  // A move made from the keyboard leaves the focus on the moved item's
+  // button, so that the next key press moves it on.
+  function editItem(action, item, fromKeyboard) {
     studio.selection = null;
     studio.open.clear();  // the indices change
     const count = studio.timeline.items.length;
@@ -1070,7 +1086,12 @@
     }
     const to = item + (action === "up" ? -1 : 1);
     if (to < 0 || to >= count) return;
-    edit("/api/edit/item/move", (timeline) => ({ item, to, version: scriptVersion(timeline) }));
+    const render = (timeline) => {
+      const layers = renderTimeline(timeline);
+      if (fromKeyboard) focusItemButton({ index: to, action });
+      return layers;
+    };
+    edit("/api/edit/item/move", (timeline) => ({ item, to, version: scriptVersion(timeline) }), render);
   }
 
   // The kind's files for the file field's suggestions.
@@ -1114,7 +1135,8 @@
   function setUpItems() {
     $("#row-list").addEventListener("click", (event) => {
       const button = event.target.closest(".item-edit button");
-      if (button) editItem(button.dataset.action, Number(button.closest(".row").dataset.index));
+      // A click from Enter or Space has no pointer press (detail 0).
+      if (button) editItem(button.dataset.action, Number(button.closest(".row").dataset.index), event.detail === 0);
       const toggle = event.target.closest(".lanes-toggle");
       if (toggle) toggleLanes(Number(toggle.closest(".row").dataset.index));
     });

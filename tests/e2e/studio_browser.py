@@ -230,6 +230,24 @@ def check_reload(driver, path):
     print("studio_browser: the reload of %s reached the console" % name)
 
 
+def check_keyboard_move(driver, player):
+    """Enter on a row's focused "up" button moves its item, and the focus
+    stays on the moved item's button for the next press."""
+    files = lambda: [item["file"] for item in player.get("/api/timeline")["items"]]
+    before = files()
+    last = len(before) - 1
+    driver.execute_script("document.querySelector('#row-list .row[data-index=\"%d\"] button[data-action=\"up\"]')"
+                          ".focus()" % last)
+    for moved in (1, 2):
+        ActionChains(driver).send_keys(Keys.ENTER).perform()  # to the focused button, as a keyboard does
+        expected = before[:last - moved] + [before[last]] + before[last - moved:last]
+        wait_for("the item moved up %d rows" % moved, lambda: files() == expected)
+        WebDriverWait(driver, DEADLINE).until(lambda d: d.execute_script(
+            "const b = document.activeElement;"
+            " return b.dataset.action === 'up' && b.closest('.row').dataset.index === arguments[0]", str(last - moved)))
+    print("studio_browser: the keyboard moved %s up two rows" % before[last])
+
+
 def main():
     parser = argparse.ArgumentParser()
     for name in ("url", "window", "edit", "screenshot", "chromium", "chromedriver"):
@@ -253,6 +271,7 @@ def main():
         if os.environ.get("NO_RELOAD") is None:
             check_reload(driver, args.edit)
         check_transport(driver, player)
+        check_keyboard_move(driver, player)
         check_widths(driver)
         set_width(driver, 1280)
         WebDriverWait(driver, DEADLINE).until(lambda d: d.execute_script(

@@ -4,11 +4,11 @@
 # headless Chromium driven by Selenium opens the printed address; every item
 # has its row, the broken one marked with its message, the one with a
 # finding (and only it) with its mark; a row's buttons take the keyboard's
-# focus; a click on the ruler seeks the player (its state and its debug
-# title say so); an edited item file's reload reaches the page's console;
-# then Escape ends the player with the page still connected, and the port is
-# closed. The page's screenshot is written to BUILD_DIR/studio.png (the
-# README shows docs/studio.png, a copy of it).
+# focus, and Enter on "up" moves the item; a click on the ruler seeks the
+# player (its state and its debug title say so); an edited item file's
+# reload reaches the page's console; then Escape ends the player with the
+# page still connected, and the port is closed. The page's screenshot is
+# written to BUILD_DIR/studio.png (the README shows docs/studio.png, a copy).
 source "$(dirname "$0")/player_lib.bash"
 
 need_browser studio_browser
