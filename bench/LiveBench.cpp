@@ -127,7 +127,7 @@ std::vector<EditedFile> EditedFiles(const DemoCopy& demo) {
   for (EditedFile& file : files) file.A = ReadAll(file.Path);
   std::string layer = files[0].A, trans = files[1].A;
   layer.replace(layer.find(" 255 255 255 255"), 16, " 255 160 120 255");  // a warmer title
-  trans.insert(trans.find("}"), "\t\tVT_TRANSLATE\t0 0.5 0\n");
+  trans.replace(trans.find("0 0 -15"), 7, "0 0 -12");  // the camera nearer the ship
   files[0].B = layer;
   files[1].B = trans;
   files[2].B = ReadAll(demo.File("data/textures/title_orbit.png"));
