@@ -22,7 +22,7 @@ struct VideoSettings {
   int SoundChannels = 0;
 };
 
-struct VideoCodecs;  // FFmpeg's state, private to the encoder
+class VideoBackend;  // the codecs, loaded with the first video (VideoBackend.h)
 
 // Encodes frames and sound into a file as they come. The file is written
 // as PATH.part and takes its name only when Finish succeeds, replacing any
@@ -47,7 +47,7 @@ class VideoEncoder {
   const std::string& Error() const { return error_; }
 
  private:
-  std::unique_ptr<VideoCodecs> codecs_;
+  std::unique_ptr<VideoBackend> backend_;
   std::string error_;
 };
 

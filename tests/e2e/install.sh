@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # cmake --install into a scratch prefix: both programs in bin, a manual page
 # for each in share/man/man1 that names every option the program's --help
-# lists, and the installed player runs.
+# lists, the installed player runs, and the installed renderer loads its
+# video codecs from the installation (never at start).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 prefix=$(mktemp -d)
@@ -22,4 +23,7 @@ for program in vortane vortane-render; do
   fi
 done
 "$prefix/bin/vortane" --version | grep -qx "vortane [0-9.]*" || fail "the installed player does not run"
+readelf -d "$prefix/bin/vortane-render" | grep -q 'NEEDED.*libav' && fail "vortane-render links the video codecs"
+"$prefix/bin/vortane-render" --video "$prefix/v.mp4" --fps 10 --from 20000 --to 20200 --size 64x48 "$2" \
+  2>"$prefix/video.log" && [ -s "$prefix/v.mp4" ] || fail "the installed renderer wrote no video: $(cat "$prefix/video.log")"
 echo "install: ok"
