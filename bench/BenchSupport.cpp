@@ -1,5 +1,7 @@
 #include "bench/BenchSupport.h"
 
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -46,7 +48,46 @@ double Percentile(std::vector<double> values, double share) {
   return values[std::min(index, values.size() - 1)];
 }
 
-bool RunChild(const std::vector<std::string>& args, ChildRun& run) {
+namespace {
+
+// An inotify watch for one file's being written and closed.
+class FileWriteWatch {
+ public:
+  explicit FileWriteWatch(const std::string& path) {
+    if (path.empty()) return;
+    const size_t slash = path.rfind('/');
+    name_ = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    fd_ = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (fd_ >= 0 && inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE) < 0) close(fd_), fd_ = -1;
+  }
+  ~FileWriteWatch() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int Fd() const { return fd_; }
+  // Reads the events waiting; true when one is the file's.
+  bool Written() {
+    alignas(inotify_event) char events[4096];
+    bool written = false;
+    ssize_t n;
+    while ((n = read(fd_, events, sizeof events)) > 0)
+      for (char* p = events; p < events + n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(p);
+        written |= event->len > 0 && name_ == event->name;
+        p += sizeof(inotify_event) + event->len;
+      }
+    return written;
+  }
+
+ private:
+  int fd_ = -1;
+  std::string name_;
+};
+
+}  // namespace
+
+bool RunChild(const std::vector<std::string>& args, ChildRun& run, const std::string& watchFile) {
+  FileWriteWatch watch(watchFile);
   int fds[2];
   if (pipe(fds) != 0) return false;
   const auto start = Clock::now();
@@ -63,14 +104,23 @@ bool RunChild(const std::vector<std::string>& args, ChildRun& run) {
     _exit(127);
   }
   close(fds[1]);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0) run.Output.append(buffer, static_cast<size_t>(n));
+  pollfd waits[2] = {{fds[0], POLLIN, 0}, {watch.Fd(), POLLIN, 0}};
+  for (bool open = true; open;) {
+    if (poll(waits, watch.Fd() >= 0 ? 2 : 1, -1) < 0) continue;
+    if (waits[1].revents && watch.Written() && run.FileSeconds == 0) run.FileSeconds = SecondsSince(start);
+    if (waits[0].revents) {
+      char buffer[4096];
+      const ssize_t n = read(fds[0], buffer, sizeof buffer);
+      if (n > 0) run.Output.append(buffer, static_cast<size_t>(n));
+      open = n > 0;
+    }
+  }
   close(fds[0]);
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   run.Seconds = SecondsSince(start);
+  if (watch.Fd() >= 0 && watch.Written() && run.FileSeconds == 0) run.FileSeconds = run.Seconds;
   run.PeakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
   run.CpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);

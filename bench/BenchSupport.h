@@ -25,11 +25,15 @@ struct ChildRun {
   double PeakMiB = 0;  // its peak resident memory
   double CpuSeconds = 0;  // its user and system time, every thread
   std::string Output;  // its standard output
+  // With a file to watch: from the start to the first time the child
+  // closed that file after writing it (0: it never did).
+  double FileSeconds = 0;
 };
 
 // Runs args (args[0] looked up in PATH) in a new process and waits for it;
-// false when it could not run or did not exit with 0.
-bool RunChild(const std::vector<std::string>& args, ChildRun& run);
+// false when it could not run or did not exit with 0. With watchFile (a
+// path whose folder exists) it also notes when the child wrote that file.
+bool RunChild(const std::vector<std::string>& args, ChildRun& run, const std::string& watchFile = {});
 
 // The path of the running program, for running itself as a child.
 std::string SelfPath();

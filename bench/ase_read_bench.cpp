@@ -50,24 +50,27 @@ struct Row {
   double Cpu = 0;
   double PeakMiB = 0;
   std::vector<double> Times;  // every run's
+  double ExitSeconds = 0;     // with a watched file: the median wall time to the process's end
 };
 
 // Runs a child `runs` times. The times are the child's own measurement when
-// it prints one ("seconds count cpu-seconds"), else the wall and CPU time
-// of the whole process.
+// it prints one ("seconds count cpu-seconds"), else those from its start to
+// its writing watchFile when one is given, else the wall and CPU time of
+// the whole process.
 bool Measure(const std::string& what, const std::vector<std::string>& args, int runs, bool childTimes, Row& row,
-             std::string* output = nullptr) {
-  std::vector<double> cpus, peaks;
+             std::string* output = nullptr, const std::string& watchFile = {}) {
+  std::vector<double> cpus, peaks, exits;
   row = Row{};
   row.What = what;
   for (int i = 0; i < runs; ++i) {
     bench::ChildRun run;
-    if (!bench::RunChild(args, run)) {
+    if (!bench::RunChild(args, run, watchFile) || (!watchFile.empty() && run.FileSeconds == 0)) {
       std::fprintf(stderr, "%s failed\n", what.c_str());
       return false;
     }
-    double seconds = run.Seconds, cpu = run.CpuSeconds, count = 0;
+    double seconds = watchFile.empty() ? run.Seconds : run.FileSeconds, cpu = run.CpuSeconds, count = 0;
     if (childTimes && std::sscanf(run.Output.c_str(), "%lf %lf %lf", &seconds, &count, &cpu) != 3) return false;
+    exits.push_back(run.Seconds);
     row.Times.push_back(seconds);
     cpus.push_back(cpu);
     peaks.push_back(run.PeakMiB);
@@ -76,11 +79,14 @@ bool Measure(const std::string& what, const std::vector<std::string>& args, int 
   row.Seconds = bench::Median(row.Times);
   row.Cpu = bench::Median(cpus);
   row.PeakMiB = bench::Median(peaks);
+  if (!watchFile.empty()) row.ExitSeconds = bench::Median(exits);
   return true;
 }
 
 // How many cores a run kept busy: a busy machine shows as fewer.
-std::string CpusUsed(const Row& row) { return bench::Format("%.2f CPUs", row.Cpu / row.Seconds); }
+std::string CpusUsed(const Row& row) {
+  return bench::Format("%.2f CPUs", row.Cpu / (row.ExitSeconds > 0 ? row.ExitSeconds : row.Seconds));
+}
 
 // A throughput cell: MB/s, then the wall and CPU seconds it came from.
 std::string Throughput(double mb, const Row& row) {
@@ -161,12 +167,13 @@ bool MeasureShape(const std::string& self, const std::string& render, const std:
   Measure("cat", {"cat", ase}, 1, false, ignored);
   if (!Measure("assimp ReadFile(path, 0)", {self, "--child", "assimp", ase}, runs, true, assimp) ||
       !Measure("vortane-render --at 0", {render, "--script", "shape.vds", "--out", dir + "/out", "--at", "0", dir},
-               runs, false, whole))
+               runs, false, whole, nullptr, dir + "/out/at_0.png"))
     return false;
   const double mb = bench::FileSize(ase) / 1e6, ratio = assimp.Seconds / whole.Seconds;
   const std::string name = std::filesystem::path(ase).filename().string();
   auto cell = [mb](const Row& row) {
-    return Format("%.3f s (", row.Seconds) + Format("%.0f MB/s, ", mb / row.Seconds) + CpusUsed(row) + ")";
+    const std::string exit = row.ExitSeconds > 0 ? Format("; process ended at %.3f s", row.ExitSeconds) : "";
+    return Format("%.3f s (", row.Seconds) + Format("%.0f MB/s, ", mb / row.Seconds) + CpusUsed(row) + exit + ")";
   };
   bench::PrintRow({"ASE whole load, " + name + Format(" (%.0f MB): vortane-render --at 0, start to picture", mb) +
                        " vs assimp ReadFile",
