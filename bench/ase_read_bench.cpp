@@ -53,33 +53,58 @@ struct Row {
   double ExitSeconds = 0;     // with a watched file: the median wall time to the process's end
 };
 
-// Runs a child `runs` times. The times are the child's own measurement when
-// it prints one ("seconds count cpu-seconds"), else those from its start to
-// its writing watchFile when one is given, else the wall and CPU time of
-// the whole process.
-bool Measure(const std::string& what, const std::vector<std::string>& args, int runs, bool childTimes, Row& row,
-             std::string* output = nullptr, const std::string& watchFile = {}) {
-  std::vector<double> cpus, peaks, exits;
-  row = Row{};
-  row.What = what;
-  for (int i = 0; i < runs; ++i) {
-    bench::ChildRun run;
-    if (!bench::RunChild(args, run, watchFile) || (!watchFile.empty() && run.FileSeconds == 0)) {
-      std::fprintf(stderr, "%s failed\n", what.c_str());
-      return false;
-    }
-    double seconds = watchFile.empty() ? run.Seconds : run.FileSeconds, cpu = run.CpuSeconds, count = 0;
-    if (childTimes && std::sscanf(run.Output.c_str(), "%lf %lf %lf", &seconds, &count, &cpu) != 3) return false;
-    exits.push_back(run.Seconds);
-    row.Times.push_back(seconds);
-    cpus.push_back(cpu);
-    peaks.push_back(run.PeakMiB);
-    if (output) *output = run.Output;
+// One program measured by MeasureSideBySide. Its times are the child's own
+// measurement when it prints one ("seconds count cpu-seconds"), else those
+// from its start to its writing WatchFile when one is given, else the wall
+// and CPU time of the whole process.
+struct Child {
+  std::string What;
+  std::vector<std::string> Args;
+  bool ChildTimes = false;
+  std::string WatchFile;
+  Row* Result = nullptr;
+  std::string* Output = nullptr;  // the last run's standard output, when wanted
+};
+
+struct RunSamples {
+  std::vector<double> Cpus, Peaks, Exits;
+};
+
+bool RunOnce(const Child& child, RunSamples& samples) {
+  bench::ChildRun run;
+  if (!bench::RunChild(child.Args, run, child.WatchFile) || (!child.WatchFile.empty() && run.FileSeconds == 0)) {
+    std::fprintf(stderr, "%s failed\n", child.What.c_str());
+    return false;
   }
-  row.Seconds = bench::Median(row.Times);
-  row.Cpu = bench::Median(cpus);
-  row.PeakMiB = bench::Median(peaks);
-  if (!watchFile.empty()) row.ExitSeconds = bench::Median(exits);
+  double seconds = child.WatchFile.empty() ? run.Seconds : run.FileSeconds, cpu = run.CpuSeconds, count = 0;
+  if (child.ChildTimes && std::sscanf(run.Output.c_str(), "%lf %lf %lf", &seconds, &count, &cpu) != 3) return false;
+  child.Result->Times.push_back(seconds);
+  samples.Cpus.push_back(cpu);
+  samples.Peaks.push_back(run.PeakMiB);
+  samples.Exits.push_back(run.Seconds);
+  if (child.Output) *child.Output = run.Output;
+  return true;
+}
+
+// Runs each child `runs` times, taking turns (one run of each, then the
+// next round), so that a machine whose speed moves while the rows are
+// measured moves every row alike.
+bool MeasureSideBySide(const std::vector<Child>& children, int runs) {
+  std::vector<RunSamples> samples(children.size());
+  for (const Child& child : children) {
+    *child.Result = Row{};
+    child.Result->What = child.What;
+  }
+  for (int i = 0; i < runs; ++i)
+    for (size_t c = 0; c < children.size(); ++c)
+      if (!RunOnce(children[c], samples[c])) return false;
+  for (size_t c = 0; c < children.size(); ++c) {
+    Row& row = *children[c].Result;
+    row.Seconds = bench::Median(row.Times);
+    row.Cpu = bench::Median(samples[c].Cpus);
+    row.PeakMiB = bench::Median(samples[c].Peaks);
+    if (!children[c].WatchFile.empty()) row.ExitSeconds = bench::Median(samples[c].Exits);
+  }
   return true;
 }
 
@@ -164,11 +189,14 @@ bool MeasureShape(const std::string& self, const std::string& render, const std:
   using bench::Format;
   const std::string dir = MakeShapeDemo(ase);
   Row ignored, assimp, whole;
-  Measure("cat", {"cat", ase}, 1, false, ignored);
-  if (!Measure("assimp ReadFile(path, 0)", {self, "--child", "assimp", ase}, runs, true, assimp) ||
-      !Measure("vortane-render --at 0", {render, "--script", "shape.vds", "--out", dir + "/out", "--at", "0", dir},
-               runs, false, whole, nullptr, dir + "/out/at_0.png"))
-    return false;
+  const Child warm{"cat", {"cat", ase}, false, {}, &ignored};
+  const Child reference{"assimp ReadFile(path, 0)", {self, "--child", "assimp", ase}, true, {}, &assimp};
+  const Child ours{"vortane-render --at 0",
+                   {render, "--script", "shape.vds", "--out", dir + "/out", "--at", "0", dir},
+                   false,
+                   dir + "/out/at_0.png",
+                   &whole};
+  if (!MeasureSideBySide({warm}, 1) || !MeasureSideBySide({reference, ours}, runs)) return false;
   const double mb = bench::FileSize(ase) / 1e6, ratio = assimp.Seconds / whole.Seconds;
   const std::string name = std::filesystem::path(ase).filename().string();
   auto cell = [mb](const Row& row) {
@@ -233,20 +261,19 @@ int main(int argc, char** argv) {
   }
   const std::string self = bench::SelfPath();
   // Warm the page cache so that every reader starts from memory.
-  Row ignored;
-  Measure("cat", {"cat", file}, 1, false, ignored);
-
-  Row wc, assimp, ours, load;
+  Row ignored, wc, assimp, ours, load;
   std::string wcOutput;
-  if (!Measure("wc -l", {"wc", "-l", file}, runs, false, wc, &wcOutput) ||
-      !Measure("assimp ReadFile(path, 0)", {self, "--child", "assimp", file}, runs, true, assimp) ||
-      !Measure("vtSceneASE.ReadFile", {self, "--child", "ours", file}, runs, true, ours) ||
-      !Measure("vtSceneASE.LoadFromFile (display lists, offscreen GL)", {self, "--child", "load", file}, runs,
-               true, load))
+  if (!MeasureSideBySide({{"cat", {"cat", file}, false, {}, &ignored}}, 1) ||
+      !MeasureSideBySide({{"wc -l", {"wc", "-l", file}, false, {}, &wc, &wcOutput},
+                          {"assimp ReadFile(path, 0)", {self, "--child", "assimp", file}, true, {}, &assimp},
+                          {"vtSceneASE.ReadFile", {self, "--child", "ours", file}, true, {}, &ours},
+                          {"vtSceneASE.LoadFromFile (display lists, offscreen GL)", {self, "--child", "load", file},
+                           true, {}, &load}},
+                         runs))
     return 1;
 
   const double mb = bytes / 1e6;
-  std::printf("File %s: %ld bytes, %ld lines; medians of %d runs, each in its own process\n\n", file.c_str(), bytes,
+  std::printf("File %s: %ld bytes, %ld lines; medians of %d runs, each in its own process, the programs taking turns\n\n", file.c_str(), bytes,
               std::atol(wcOutput.c_str()), runs);
   std::printf("| %-54s | %9s | %9s | %9s | %13s |\n", "what", "seconds", "CPU s", "MB/s", "peak RSS MiB");
   std::printf("|%s|%s|%s|%s|%s|\n", std::string(56, '-').c_str(), std::string(11, '-').c_str(),
