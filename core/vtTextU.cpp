@@ -323,7 +323,7 @@ void vtText::ReportProgress(double fraction) {
   if (g_progressHook) g_progressHook(fraction);
 }
 
-bool vtText::Eof() {
+bool vtText::EofAfterBuffer() {
   if (!DataEnded()) return false;
   ReportEndInsideBlock();
   return true;
@@ -488,6 +488,18 @@ void Classify(char* p, size_t valid, vtText::WindowMasks& out) { ClassifyWindow(
 int LowestBit(std::uint64_t bits) { return __builtin_ctzll(bits); }
 int HighestBit(std::uint64_t bits) { return 63 - __builtin_clzll(bits); }
 
+// A block's stars (bit i: line position i + offset) into the marks. Most
+// lines hold one star, a face line three: the count stops at
+// kStarsCounted, the first two positions are kept.
+void NoteStars(vtLine::Marks& marks, std::uint64_t stars, size_t offset) {
+  marks.LastStar = offset + HighestBit(stars);
+  for (; stars && marks.Stars < vtLine::kStarsCounted; stars &= stars - 1) {
+    if (marks.Stars == 0) marks.FirstStar = offset + LowestBit(stars);
+    if (marks.Stars == 1) marks.SecondStar = offset + LowestBit(stars);
+    ++marks.Stars;
+  }
+}
+
 }  // namespace
 
 // The buffer is classified a window of 64-byte blocks at a time, once; a
@@ -507,10 +519,7 @@ size_t vtText::ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& mark
     // Positions in the line: block bit i is line character i + offset.
     const size_t offset = lineOffset + blockStart - from;
     if (window_.Slashes[b] & keep) lineHasSlash_ = true;
-    if (const std::uint64_t stars = window_.Stars[b] & keep) {
-      if (marks.FirstStar == vtLine::npos) marks.FirstStar = offset + LowestBit(stars);
-      marks.LastStar = offset + HighestBit(stars);
-    }
+    if (const std::uint64_t stars = window_.Stars[b] & keep) NoteStars(marks, stars, offset);
     if (window_.Opens[b] & keep) marks.Opens = true;
     if (window_.Closes[b] & keep) marks.Closes = true;
     if (stops) return blockStart + LowestBit(stops);
@@ -601,26 +610,28 @@ void vtText::TakeLines(size_t bytes, std::int32_t lines) {
 
 namespace {
 
-// Whether key stands at line[at]: its last character first, where most
-// tags that share their opening ("*MESH_") differ, then the rest.
-bool StartsAt(std::string_view line, size_t at, std::string_view key) {
-  if (key.empty() || line.size() - at < key.size()) return key.empty();
-  return line[at + key.size() - 1] == key.back() && std::memcmp(line.data() + at, key.data(), key.size() - 1) == 0;
+// A tag can only start at a star: the (one to three) stars of the line are
+// tried where they stand.
+bool TagAtAStar(const vtLine& line, const vtLine::Marks& marks, std::string_view key) {
+  if (line.HasAt(marks.FirstStar, key)) return true;
+  if (marks.Stars >= 2 && line.HasAt(marks.LastStar, key)) return true;
+  return marks.Stars == 3 && line.HasAt(marks.SecondStar, key);
 }
 
 }  // namespace
 
 // While the line's marks are known they decide most tests at once: a tag
 // (a key starting with '*') can only start at one of the line's stars, a
-// block opener needs a '{', and a lone brace is a mark itself.
-bool vtText::Contains(std::string_view key) const {
+// block opener needs a '{', and a lone brace is a mark itself. A tag on a
+// line of one star is decided inline.
+bool vtText::ContainsOtherwise(std::string_view key) const {
   const vtLine::Marks* marks = Line.KnownMarks();
   if (!marks || key.empty()) return Line.find(key) != vtLine::npos;
   if (key[0] == '*') {
-    if (marks->FirstStar == vtLine::npos) return false;
+    if (marks->Stars == 0) return false;
     if (key.back() == '{' && !marks->Opens) return false;  // a block opener on a line without one
-    if (marks->FirstStar == marks->LastStar) return StartsAt(Line, marks->FirstStar, key);
-    return Line.find(key, marks->FirstStar) != vtLine::npos;
+    if (marks->Stars == vtLine::kStarsCounted) return Line.find(key, marks->FirstStar) != vtLine::npos;
+    return TagAtAStar(Line, *marks, key);
   }
   if (key.size() == 1 && (key[0] == '{' || key[0] == '}')) return key[0] == '{' ? marks->Opens : marks->Closes;
   return Line.find(key) != vtLine::npos;

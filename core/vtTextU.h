@@ -88,11 +88,15 @@ class vtLine {
   static constexpr size_t kPadding = 16;
 
   // What the line held when the reader read it, noted in the same pass as
-  // its end: where it has the tag mark '*' (first and last position, npos
-  // without one) and whether it has an opening or closing brace.
+  // its end: where it has the tag mark '*' (first, second and last
+  // position, npos without one; how many, up to kStarsCounted) and whether
+  // it has an opening or closing brace.
+  static constexpr std::uint8_t kStarsCounted = 4;
   struct Marks {
     size_t FirstStar = npos;
+    size_t SecondStar = npos;
     size_t LastStar = npos;
+    std::uint8_t Stars = 0;  // kStarsCounted: that many or more
     bool Opens = false;
     bool Closes = false;
   };
@@ -121,6 +125,13 @@ class vtLine {
   size_t find(char c, size_t from = 0) const { return view_.find(c, from); }
   size_t rfind(char c, size_t from = npos) const { return view_.rfind(c, from); }
   int compare(size_t at, size_t count, std::string_view s) const { return view_.compare(at, count, s); }
+  // Whether key stands at position at (at most size()): its last character
+  // first, where most tags that share their opening ("*MESH_") differ.
+  bool HasAt(size_t at, std::string_view key) const {
+    const size_t n = key.size();
+    if (n == 0 || view_.size() - at < n) return n == 0;
+    return view_[at + n - 1] == key[n - 1] && std::memcmp(view_.data() + at, key.data(), n - 1) == 0;
+  }
 
   friend bool operator==(const vtLine& line, std::string_view s) { return line.view_ == s; }
   friend bool operator!=(const vtLine& line, std::string_view s) { return line.view_ != s; }
@@ -165,6 +176,8 @@ class vtText {
   vtText(const vtText&) = delete;
   vtText& operator=(const vtText&) = delete;
 
+  static constexpr char kCtrlZ = 26;  // ends the data as the file's end does
+
   vtFileMode Mode = vtRead;
   std::string Extension = "*NOT AVAIL*";
   vtLine Line;
@@ -176,8 +189,9 @@ class vtText {
   // True at the end of the data. Reached inside an open block (a line
   // with '{' not yet matched by one with '}') after a last line that closes
   // nothing, the file was cut short: the CutWatch of this thread, if any,
-  // is told (once); the reader goes on as at any end.
-  bool Eof();
+  // is told (once); the reader goes on as at any end. Inline for the usual
+  // answer, a line waiting in the buffer.
+  bool Eof() { return LineWaiting() ? false : EofAfterBuffer(); }
 
   // While one lives, the files cut short that readers on this thread reach
   // the end of are reported to it (live reloading refuses them, the checker
@@ -217,7 +231,14 @@ class vtText {
   std::string_view Unread() const;
   void TakeLines(size_t bytes, std::int32_t lines);
 
-  bool Contains(std::string_view s) const;
+  // Inline for the usual test, a literal tag on a line of one star: the
+  // loaders test each line for several, and the key's tests fold away.
+  bool Contains(std::string_view key) const {
+    const vtLine::Marks* marks = Line.KnownMarks();
+    if (!marks || key.size() < 2 || key[0] != '*' || key.back() == '{' || marks->Stars != 1)
+      return ContainsOtherwise(key);
+    return Line.HasAt(marks->FirstStar, key);
+  }
   bool Holds(char c) const;  // Contains for one character
   std::int32_t ReadInt(char delim);
   float ReadFloat(char delim);
@@ -278,6 +299,9 @@ class vtText {
   bool Fill();
   size_t WordEnd() const;
   bool DataEnded();  // Eof without the report
+  bool ContainsOtherwise(std::string_view key) const;
+  bool LineWaiting() const { return file_ && pos_ < len_ && buffer_[pos_] != kCtrlZ; }  // so not at the end
+  bool EofAfterBuffer();
   void CountBlocks();
   void ReportEndInsideBlock();
 

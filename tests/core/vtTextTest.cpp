@@ -222,6 +222,33 @@ TEST_F(vtTextFile, ContainsOnReadLinesAgreesWithASubstringSearch) {
   }
 }
 
+// Tags on lines of one to five stars: the first three are tried where they
+// stand, more are searched for. A closed reader is at its end.
+TEST_F(vtTextFile, TagsAtEachStarOfTheLine) {
+  const std::string face = "*MESH_FACE 0: A: 1 B: 2 C: 3 *MESH_SMOOTHING 1 *MESH_MTLID 0";
+  const struct {
+    std::string Line, Key;
+    bool Found;
+  } rows[] = {{face, "*MESH_FACE ", true},
+              {face, "*MESH_SMOOTHING", true},
+              {face, "*MESH_MTLID 0", true},
+              {face, "*MESH_MTLID 1", false},
+              {"*A *B", "*B", true},
+              {"*A *B *C *D *E", "*E", true},
+              {"*A *B *C *D *E", "*F", false},
+              {"\t*MESH_VERTEXNORMAL 0", "*MESH_VERTEXNORMAL", true},
+              {"x *MESH_VERTEX", "*MESH_VERTEX ", false}};
+  std::string content;
+  for (const auto& row : rows) content += row.Line + "\n";
+  vtText& reader = OpenWith(content + "left\n");
+  for (const auto& row : rows) {
+    reader.ReadLine();
+    EXPECT_EQ(reader.Contains(row.Key), row.Found) << row.Line << " / " << row.Key;
+  }
+  reader.Close();
+  EXPECT_TRUE(reader.Eof());  // with lines left in the buffer
+}
+
 TEST(vtText, SkipPastLeavesTheValues) {
   vtText text;
   text.Line = "VT_ROTATE 1 0.0 1.0 0.0";
