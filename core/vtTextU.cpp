@@ -386,14 +386,12 @@ namespace {
 
 // Block b's masks, the bits of bytes past `valid` cleared.
 void StoreBlock(vtText::WindowMasks& out, size_t b, size_t valid, std::uint64_t stops, std::uint64_t stars,
-                std::uint64_t opens, std::uint64_t closes, std::uint64_t slashes) {
+                std::uint64_t rare) {
   const size_t left = valid - 64 * b;
   const std::uint64_t keep = left >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
   out.Stops[b] = stops & keep;
   out.Stars[b] = stars & keep;
-  out.Opens[b] = opens & keep;
-  out.Closes[b] = closes & keep;
-  out.Slashes[b] = slashes & keep;
+  out.Rare[b] = rare & keep;
 }
 
 // Tabs become blanks and each block of the window gets its masks: what it
@@ -402,28 +400,25 @@ void StoreBlock(vtText::WindowMasks& out, size_t b, size_t valid, std::uint64_t 
 void ClassifyWindow(char* p, size_t valid, vtText::WindowMasks& out) {
   const size_t blocks = (valid + 63) / 64;
   for (size_t b = 0; b < blocks; ++b) {
-    std::uint64_t stops = 0, stars = 0, opens = 0, closes = 0, slashes = 0;
+    std::uint64_t stops = 0, stars = 0, rare = 0;
     char* const block = p + 64 * b;
 #ifdef __SSE2__
     auto bits = [](__m128i equal) {
       return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(equal)));
     };
+    auto equal = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
     for (int part = 0; part < 4; ++part) {
       char* q = block + 16 * part;
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-      const __m128i tabs = _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'));
+      const __m128i tabs = equal(v, '\t');
       if (_mm_movemask_epi8(tabs)) {  // blanks past the data's end are harmless
         v = _mm_xor_si128(v, _mm_and_si128(tabs, _mm_set1_epi8('\t' ^ ' ')));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(q), v);
       }
       const int shift = 16 * part;
-      const __m128i lineEnds =
-          _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
-      stops |= bits(_mm_or_si128(lineEnds, _mm_cmpeq_epi8(v, _mm_set1_epi8(kCtrlZ)))) << shift;
-      stars |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('*'))) << shift;
-      opens |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('{'))) << shift;
-      closes |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('}'))) << shift;
-      slashes |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('/'))) << shift;
+      stops |= bits(_mm_or_si128(_mm_or_si128(equal(v, '\n'), equal(v, '\r')), equal(v, kCtrlZ))) << shift;
+      stars |= bits(equal(v, '*')) << shift;
+      rare |= bits(_mm_or_si128(_mm_or_si128(equal(v, '{'), equal(v, '}')), equal(v, '/'))) << shift;
     }
 #else
     for (int i = 0; i < 64; ++i) {
@@ -432,12 +427,10 @@ void ClassifyWindow(char* p, size_t valid, vtText::WindowMasks& out) {
       const char c = block[i];
       if (c == '\n' || c == '\r' || c == kCtrlZ) stops |= bit;
       if (c == '*') stars |= bit;
-      if (c == '{') opens |= bit;
-      if (c == '}') closes |= bit;
-      if (c == '/') slashes |= bit;
+      if (c == '{' || c == '}' || c == '/') rare |= bit;
     }
 #endif
-    StoreBlock(out, b, valid, stops, stars, opens, closes, slashes);
+    StoreBlock(out, b, valid, stops, stars, rare);
   }
 }
 
@@ -446,30 +439,29 @@ __attribute__((target("avx2"))) inline std::uint64_t Bits(__m256i equal) {
   return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(equal)));
 }
 
+__attribute__((target("avx2"))) inline __m256i Equal(__m256i v, char c) {
+  return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c));
+}
+
 // The same with 32-byte vectors, where the processor has them.
 __attribute__((target("avx2"))) void ClassifyWindowWide(char* p, size_t valid, vtText::WindowMasks& out) {
   const size_t blocks = (valid + 63) / 64;
   for (size_t b = 0; b < blocks; ++b) {
-    std::uint64_t stops = 0, stars = 0, opens = 0, closes = 0, slashes = 0;
+    std::uint64_t stops = 0, stars = 0, rare = 0;
     for (int part = 0; part < 2; ++part) {
       char* q = p + 64 * b + 32 * part;
       __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
-      const __m256i tabs = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\t'));
+      const __m256i tabs = Equal(v, '\t');
       if (_mm256_movemask_epi8(tabs)) {
         v = _mm256_xor_si256(v, _mm256_and_si256(tabs, _mm256_set1_epi8('\t' ^ ' ')));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), v);
       }
       const int shift = 32 * part;
-      stops |= Bits(_mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
-                                                    _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r'))),
-                                    _mm256_cmpeq_epi8(v, _mm256_set1_epi8(kCtrlZ))))
-               << shift;
-      stars |= Bits(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('*'))) << shift;
-      opens |= Bits(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('{'))) << shift;
-      closes |= Bits(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('}'))) << shift;
-      slashes |= Bits(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/'))) << shift;
+      stops |= Bits(_mm256_or_si256(_mm256_or_si256(Equal(v, '\n'), Equal(v, '\r')), Equal(v, kCtrlZ))) << shift;
+      stars |= Bits(Equal(v, '*')) << shift;
+      rare |= Bits(_mm256_or_si256(_mm256_or_si256(Equal(v, '{'), Equal(v, '}')), Equal(v, '/'))) << shift;
     }
-    StoreBlock(out, b, valid, stops, stars, opens, closes, slashes);
+    StoreBlock(out, b, valid, stops, stars, rare);
   }
 }
 
@@ -502,6 +494,16 @@ void NoteStars(vtLine::Marks& marks, std::uint64_t stars, size_t offset) {
 
 }  // namespace
 
+// A block's braces and slashes (the bits of rare) into the marks.
+void vtText::NoteRare(vtLine::Marks& marks, std::uint64_t rare, const char* block) {
+  for (; rare; rare &= rare - 1) {
+    const char c = block[LowestBit(rare)];
+    marks.Opens |= c == '{';
+    marks.Closes |= c == '}';
+    lineHasSlash_ |= c == '/';
+  }
+}
+
 // The buffer is classified a window of 64-byte blocks at a time, once; a
 // line then costs a few bit operations per block it touches.
 size_t vtText::ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& marks) {
@@ -518,10 +520,8 @@ size_t vtText::ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& mark
     if (stops) keep &= (std::uint64_t{1} << LowestBit(stops)) - 1;
     // Positions in the line: block bit i is line character i + offset.
     const size_t offset = lineOffset + blockStart - from;
-    if (window_.Slashes[b] & keep) lineHasSlash_ = true;
     if (const std::uint64_t stars = window_.Stars[b] & keep) NoteStars(marks, stars, offset);
-    if (window_.Opens[b] & keep) marks.Opens = true;
-    if (window_.Closes[b] & keep) marks.Closes = true;
+    if (const std::uint64_t rare = window_.Rare[b] & keep) NoteRare(marks, rare, buffer_.get() + blockStart);
     if (stops) return blockStart + LowestBit(stops);
     at = blockStart + 64;
     if (at >= len_) return len_;

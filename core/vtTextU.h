@@ -296,6 +296,7 @@ class vtText {
   // or the data's end lies), noting what the line holds; the line's
   // characters so far are lineOffset (a line gathered over refills).
   size_t ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& marks);
+  void NoteRare(vtLine::Marks& marks, std::uint64_t rare, const char* block);
   bool Fill();
   size_t WordEnd() const;
   bool DataEnded();  // Eof without the report
@@ -325,12 +326,12 @@ class vtText {
 
  public:
   // The scan's state, for the scan only: what the 64-byte blocks of a
-  // window of the buffer hold, a bit per byte: line ends (and Ctrl-Z), the
-  // marks, and '/' for the comment tests.
+  // window of the buffer hold, a bit per byte: line ends (and Ctrl-Z),
+  // stars, and the rare marks (braces and the '/' of the comment tests),
+  // told apart by their bytes when a line has one.
   static constexpr size_t kWindowBytes = 1024;
   struct WindowMasks {
-    std::uint64_t Stops[kWindowBytes / 64], Stars[kWindowBytes / 64], Opens[kWindowBytes / 64],
-        Closes[kWindowBytes / 64], Slashes[kWindowBytes / 64];
+    std::uint64_t Stops[kWindowBytes / 64], Stars[kWindowBytes / 64], Rare[kWindowBytes / 64];
   };
 
  private:
