@@ -300,6 +300,7 @@ bool vtText::Fill() {
   Line.Keep();  // a line shown from the buffer outlives the refill
   windowAt_ = kNoWindow;
   len_ = std::fread(buffer_.get(), 1, allocated_, file_);
+  buffer_[len_] = 0;  // Unread's end mark
   pos_ = 0;
   if (len_ == 0) {
     if (std::ferror(file_)) throw vtIOError("cannot read " + fileName_);

@@ -222,7 +222,9 @@ class vtText {
   // For a reader that parses lines of a known shape straight from the read
   // buffer. Unread: the bytes not yet handed out as lines, their tabs
   // perhaps not yet made blanks (empty inside a comment block); as behind a
-  // line, the vtLine::kPadding bytes behind its end can be read. Valid
+  // line, the vtLine::kPadding bytes behind its end can be read, the first
+  // of them (0 or Ctrl-Z) neither a blank nor a digit, so a scan for
+  // either stops there without a bounds check. Valid
   // until the next Eof, ReadLine or Open. TakeLines: the first `lines`
   // lines of Unread, `bytes` bytes through the last one's end, are read as
   // ReadLine would read them one by one; the last becomes Line. The caller
@@ -361,11 +363,20 @@ inline bool OnFloatMidpoint(double value) {
   return (bits & kBelowFloat) == (std::uint64_t{1} << 28);
 }
 
+// The value of `digits` (at most kShortDigits of them) divided by ten to
+// the `decimals`: one double division rounds correctly; rounding that to
+// float rounds the exact quotient the same way unless the double lies on a
+// midpoint between two floats, which is left to the library (false).
+inline bool ShortDecimalValue(std::uint64_t digits, size_t decimals, bool negative, float& value) {
+  const double quotient = static_cast<double>(static_cast<std::int64_t>(digits)) / kPowersOfTen[decimals];
+  if (OnFloatMidpoint(quotient)) return false;
+  const float rounded = static_cast<float>(quotient);
+  value = negative ? -rounded : rounded;
+  return true;
+}
+
 }  // namespace vtTextDetail
 
-// One double division rounds correctly; rounding that to float rounds the
-// exact quotient the same way unless the double lies on a midpoint between
-// two floats, which is left to the library.
 inline bool ScanShortDecimal(const char*& at, const char* end, float& value) {
   using namespace vtTextDetail;
   const char* p = at;  // locals, not the caller's pointer: the loops stay in registers
@@ -384,11 +395,7 @@ inline bool ScanShortDecimal(const char*& at, const char* end, float& value) {
   }
   at = p;
   if (count == 0 || count > kShortDigits) return false;
-  const double quotient = static_cast<double>(static_cast<std::int64_t>(digits)) / kPowersOfTen[decimals];
-  if (OnFloatMidpoint(quotient)) return false;
-  const float rounded = static_cast<float>(quotient);
-  value = negative ? -rounded : rounded;
-  return true;
+  return ShortDecimalValue(digits, decimals, negative, value);
 }
 
 // Nine digits at most: no overflow.

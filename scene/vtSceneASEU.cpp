@@ -144,9 +144,56 @@ const char* FindStop(const char* p, const char* end, char also) {
 #endif
 }
 
+bool IsDigit(char c) { return vtTextDetail::DigitValue(c) < 10; }
+
+// Whether the four bytes at p are digits and the fifth is none: read as
+// one word, as the usual fraction ("0.7168") is.
+bool FourDigitsEnd(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  constexpr std::uint32_t kHigh = 0xF0F0F0F0u, kDigitHigh = 0x30303030u;
+  return (word & kHigh) == kDigitHigh && ((word + 0x06060606u) & kHigh) == kDigitHigh && !IsDigit(p[4]);
+}
+
+// The four digits at p: the neighbours merged pairwise, then the pairs.
+std::uint64_t FourDigitsValue(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  word &= 0x0F0F0F0Fu;
+  word = word * 10 + (word >> 8);
+  return (word & 0xFFu) * 100 + ((word >> 16) & 0xFFu);
+}
+
+// ScanShortDecimal on the reader's buffer, whose end mark stops the digit
+// loops: the same digits, so the same bits.
+bool ScanBufferDecimal(const char*& at, float& value) {
+  using vtTextDetail::DigitValue;
+  const char* p = at;
+  bool negative = false;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  const char* const first = p;
+  std::uint64_t digits = 0;
+  for (; IsDigit(*p); ++p) digits = digits * 10 + DigitValue(*p);
+  size_t count = static_cast<size_t>(p - first), decimals = 0;
+  if (*p == '.') {
+    const char* const fraction = ++p;
+    if (FourDigitsEnd(p)) {
+      digits = digits * 10000 + FourDigitsValue(p);
+      p += 4;
+    }
+    for (; IsDigit(*p); ++p) digits = digits * 10 + DigitValue(*p);
+    decimals = static_cast<size_t>(p - fraction);
+    count += decimals;
+  }
+  at = p;
+  if (count == 0 || count > vtTextDetail::kShortDigits) return false;
+  return vtTextDetail::ShortDecimalValue(digits, decimals, negative, value);
+}
+
 // A list line of the shape the exporters write, parsed where it lies in
 // the reader's buffer; a blank is a blank or a tab. Each test that fails
-// leaves the line to the generic reader.
+// leaves the line to the generic reader. The buffer's end mark (see
+// vtText::Unread) ends the runs of blanks and digits.
 class ShapeCursor {
  public:
   ShapeCursor(const char* at, const char* end) : p_(at), end_(end) {}
@@ -155,7 +202,7 @@ class ShapeCursor {
   // The loops run on locals: p_'s address is taken, so it lives in memory.
   size_t Blanks() {
     const char* p = p_;
-    while (p < end_ && (*p == ' ' || *p == '\t')) ++p;
+    while (*p == ' ' || *p == '\t') ++p;
     const size_t count = static_cast<size_t>(p - p_);
     p_ = p;
     return count;
@@ -171,7 +218,7 @@ class ShapeCursor {
   }
   size_t Digits() {
     const char* p = p_;
-    while (p < end_ && *p >= '0' && *p <= '9') ++p;
+    while (IsDigit(*p)) ++p;
     const size_t count = static_cast<size_t>(p - p_);
     p_ = p;
     return count;
@@ -181,7 +228,7 @@ class ShapeCursor {
     ++p_;
     return true;
   }
-  bool Decimal(float& value) { return ScanShortDecimal(p_, end_, value); }
+  bool Decimal(float& value) { return ScanBufferDecimal(p_, value); }
   bool Integer(std::int32_t& value) { return ScanShortInteger(p_, end_, value); }
   // Through the line's next c, passing nothing the reader's tests react to.
   bool Through(char c) {
@@ -279,6 +326,7 @@ const char* ParseShapedRun(const char* begin, const char* end, std::string_view 
 template <typename Item, typename Shape>
 void TakeShapedLines(vtText& reader, std::string_view item, Shape shape, std::vector<Item>& list) {
   const std::string_view unread = reader.Unread();
+  if (unread.empty()) return;
   const char* const begin = unread.data();
   std::int32_t lines = 0;
   const char* const stop = ParseShapedRun(begin, begin + unread.size(), item, shape, list, lines);
