@@ -146,6 +146,14 @@ const char* FindStop(const char* p, const char* end, char also) {
 
 bool IsDigit(char c) { return vtTextDetail::DigitValue(c) < 10; }
 
+// One load per byte of a blank run instead of two compares.
+struct BlankTable {
+  bool Blank[256];
+  constexpr BlankTable() : Blank() { Blank[' '] = Blank['\t'] = true; }
+};
+constexpr BlankTable kBlanks;
+bool IsBlank(char c) { return kBlanks.Blank[static_cast<unsigned char>(c)]; }
+
 // Whether the four bytes at p are digits and the fifth is none: read as
 // one word, as the usual fraction ("0.7168") is.
 bool FourDigitsEnd(const char* p) {
@@ -165,8 +173,9 @@ std::uint64_t FourDigitsValue(const char* p) {
 }
 
 // ScanShortDecimal on the reader's buffer, whose end mark stops the digit
-// loops: the same digits, so the same bits.
-bool ScanBufferDecimal(const char*& at, float& value) {
+// loops: the same digits, so the same bits. Inline (a hint the compiler
+// takes): the call cost a tenth of the conversion.
+inline bool ScanBufferDecimal(const char*& at, float& value) {
   using vtTextDetail::DigitValue;
   const char* p = at;
   bool negative = false;
@@ -202,7 +211,7 @@ class ShapeCursor {
   // The loops run on locals: p_'s address is taken, so it lives in memory.
   size_t Blanks() {
     const char* p = p_;
-    while (*p == ' ' || *p == '\t') ++p;
+    while (IsBlank(*p)) ++p;
     const size_t count = static_cast<size_t>(p - p_);
     p_ = p;
     return count;
