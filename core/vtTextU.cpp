@@ -542,7 +542,7 @@ inline size_t vtText::ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Mark
 inline void vtText::ReadPhysicalLine() {
   Line.Clear();
   lineHasSlash_ = false;
-  vtLine::Marks marks;
+  vtLine::Marks& marks = Line.FreshMarks();
   std::string* gathered = nullptr;
   for (;;) {
     if (pos_ == len_ && !Fill()) break;
@@ -573,7 +573,7 @@ inline void vtText::ReadPhysicalLine() {
     break;
   }
   if (gathered) Line.ShowOwn();
-  Line.SetMarks(marks);
+  Line.MarksNoted();
 }
 
 bool vtText::ReadLine() {

@@ -147,10 +147,13 @@ class vtLine {
     owned_ = false;
     marksKnown_ = false;
   }
-  void SetMarks(const Marks& marks) {
-    marks_ = marks;
-    marksKnown_ = true;
+  // The reader notes the marks in place while it reads the line, then
+  // declares them known.
+  Marks& FreshMarks() {
+    marks_ = Marks{};
+    return marks_;
   }
+  void MarksNoted() { marksKnown_ = true; }
   void Clear() { Show(std::string_view(kEmpty, 0)); }
   void DropFront(size_t count) {
     view_.remove_prefix(count < view_.size() ? count : view_.size());
