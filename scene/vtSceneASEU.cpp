@@ -149,7 +149,7 @@ bool IsDigit(char c) { return vtTextDetail::DigitValue(c) < 10; }
 // One load per byte of a blank run instead of two compares.
 struct BlankTable {
   bool Blank[256];
-  constexpr BlankTable() : Blank() { Blank[' '] = Blank['\t'] = true; }
+  constexpr BlankTable() : Blank() { Blank[unsigned{' '}] = Blank[unsigned{'\t'}] = true; }
 };
 constexpr BlankTable kBlanks;
 bool IsBlank(char c) { return kBlanks.Blank[static_cast<unsigned char>(c)]; }
@@ -321,11 +321,14 @@ const char* ParseShapedRun(const char* begin, const char* end, std::string_view 
     Item value;
     if (shape(line, value)) {
       list.push_back(value);
-    } else {
-      line = ShapeCursor(next, end);
-      if (!NoItemShape(line, item)) break;
+      next = line.At();
+      continue;
     }
-    next = line.At();
+    // A cursor of its own: one whose address escapes into a call lives in
+    // memory, and the item cursor's position stays in a register.
+    ShapeCursor other(next, end);
+    if (!NoItemShape(other, item)) break;
+    next = other.At();
   }
   return next;
 }
