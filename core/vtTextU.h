@@ -240,8 +240,7 @@ class vtText {
   // loaders test each line for several, and the key's tests fold away.
   bool Contains(std::string_view key) const {
     const vtLine::Marks* marks = Line.KnownMarks();
-    if (!marks || key.size() < 2 || key[0] != '*' || key.back() == '{' || marks->Stars != 1)
-      return ContainsOtherwise(key);
+    if (!marks || key.empty() || key[0] != '*' || marks->Stars != 1) return ContainsOtherwise(key);
     return Line.HasAt(marks->FirstStar, key);
   }
   bool Holds(char c) const;  // Contains for one character
