@@ -247,7 +247,7 @@ bool vtText::Open(const std::string& fileName) {
   pos_ = len_ = 0;
   windowAt_ = kNoWindow;
   endOfData_ = false;
-  fileSize_ = bytesRead_ = 0;
+  fileSize_ = bytesRead_ = progressAt_ = 0;
   openBlocks_ = openBlockLine_ = 0;
   lastLineCloses_ = endReported_ = false;
   if (Mode == vtRead) return OpenForReading(fileName);
@@ -308,7 +308,10 @@ bool vtText::Fill() {
     return false;
   }
   bytesRead_ += len_;
-  if (fileSize_ > 0) {
+  // Reported every MiB and at the end, however small the buffer.
+  constexpr std::uint64_t kProgressStep = std::uint64_t{1} << 20;
+  if (fileSize_ > 0 && (bytesRead_ - progressAt_ >= kProgressStep || bytesRead_ >= fileSize_)) {
+    progressAt_ = bytesRead_;
     const double fraction = std::min(1.0, static_cast<double>(bytesRead_) / fileSize_);
     if (progressTo_)
       progressTo_(fraction);
