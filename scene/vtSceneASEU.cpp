@@ -240,7 +240,12 @@ class ShapeCursor {
   bool Decimal(float& value) { return ScanBufferDecimal(p_, value); }
   bool Integer(std::int32_t& value) { return ScanShortInteger(p_, end_, value); }
   // Through the line's next c, passing nothing the reader's tests react to.
+  // A one-letter label ("A:") is passed without the search.
   bool Through(char c) {
+    if (p_[0] >= 'A' && p_[0] <= 'Z' && p_[1] == c) {  // p_[1] lies at most at the end mark
+      p_ += 2;
+      return true;
+    }
     p_ = FindStop(p_, end_, c);
     return Char(c);
   }
@@ -298,7 +303,7 @@ bool TexFaceShape(ShapeCursor& c, vtFace& f) {
 bool FaceShape(ShapeCursor& c, vtFace& f) {
   if (!c.Blanks(0) || !c.Key(Keys::Face.Name) || !c.Blanks(1) || c.Digits() == 0 || !c.Char(':')) return false;
   for (std::int32_t* index : {&f.A, &f.B, &f.C})
-    if (!c.Through(':') || !c.Blanks(1) || !c.Integer(*index) || (index != &f.C && !c.Blanks(1))) return false;
+    if (!c.Blanks(0) || !c.Through(':') || !c.Blanks(1) || !c.Integer(*index) || (index != &f.C && !c.Blanks(1))) return false;
   return c.LineEnd() || (c.Blanks(1) && c.Rest(true));
 }
 
