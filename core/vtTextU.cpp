@@ -162,6 +162,36 @@ bool ParseInteger(std::string_view text, std::int32_t& value) {
 
 const char vtLine::kEmpty[kPadding] = {};
 
+namespace {
+
+std::uint64_t Load8(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+std::uint32_t Load4(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+}  // namespace
+
+// Whole words, the last overlapping the one before: no byte outside either
+// range is read.
+bool vtLine::SameBytes(const char* a, const char* b, size_t n) {
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 < n; i += 8)
+      if (Load8(a + i) != Load8(b + i)) return false;
+    return Load8(a + n - 8) == Load8(b + n - 8);
+  }
+  if (n >= 4) return Load4(a) == Load4(b) && Load4(a + n - 4) == Load4(b + n - 4);
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 vtLine& vtLine::operator=(std::string_view text) {
   own_.assign(text.data(), text.size());  // text may lie in own_ itself
   ShowOwn();

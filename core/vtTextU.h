@@ -83,6 +83,10 @@ inline bool ScanShortInteger(const char*& at, const char* end, std::int32_t& val
 // end can always be read (their values are arbitrary), so scans may load
 // whole vector blocks and mask the rest.
 class vtLine {
+  // memcmp(a, b, n) == 0 for the short keys of the formats, in words and
+  // without the library's call.
+  static bool SameBytes(const char* a, const char* b, size_t n);
+
  public:
   static constexpr size_t npos = std::string_view::npos;
   static constexpr size_t kPadding = 16;
@@ -130,7 +134,7 @@ class vtLine {
   bool HasAt(size_t at, std::string_view key) const {
     const size_t n = key.size();
     if (n == 0 || view_.size() - at < n) return n == 0;
-    return view_[at + n - 1] == key[n - 1] && std::memcmp(view_.data() + at, key.data(), n - 1) == 0;
+    return view_[at + n - 1] == key[n - 1] && SameBytes(view_.data() + at, key.data(), n - 1);
   }
 
   friend bool operator==(const vtLine& line, std::string_view s) { return line.view_ == s; }

@@ -233,6 +233,8 @@ TEST_F(vtTextFile, TagsAtEachStarOfTheLine) {
               {face, "*MESH_SMOOTHING", true},
               {face, "*MESH_MTLID 0", true},
               {face, "*MESH_MTLID 1", false},
+              {face, "*MESH_FAXE ", false},
+              {face, "*MXSH_SMOOTHING", false},
               {"*A *B", "*B", true},
               {"*A *B *C *D *E", "*E", true},
               {"*A *B *C *D *E", "*F", false},
