@@ -251,6 +251,27 @@ TEST_F(vtTextFile, TagsAtEachStarOfTheLine) {
   EXPECT_TRUE(reader.Eof());  // with lines left in the buffer
 }
 
+// Progress comes every MiB read and at the end, whatever the buffer's size:
+// a small buffer must not flood the loading bar or the load pipeline.
+TEST_F(vtTextFile, ProgressEveryMegabyteAndAtTheEnd) {
+  static std::vector<double> fractions;
+  vtText::SetProgressHook([](double f) { fractions.push_back(f); });
+  const std::string line(99, 'x');
+  std::string content;
+  while (content.size() < 2500000) content += line + "\n";
+  for (size_t bufferSize : {size_t{64}, size_t{4096}, size_t{64} << 10, size_t{3} << 20}) {
+    fractions.clear();
+    path_ = dir_.Write("t.vtx", content);
+    vtText reader("vtx");
+    reader.SetBufferSize(bufferSize);
+    ASSERT_TRUE(reader.Open(path_));
+    while (!reader.Eof()) reader.ReadLine();
+    EXPECT_EQ(fractions.size(), bufferSize > content.size() ? 1u : 3u) << bufferSize;  // 1 MiB, 2 MiB, the end
+    EXPECT_DOUBLE_EQ(fractions.back(), 1.0) << bufferSize;
+  }
+  vtText::SetProgressHook(nullptr);
+}
+
 TEST(vtText, SkipPastLeavesTheValues) {
   vtText text;
   text.Line = "VT_ROTATE 1 0.0 1.0 0.0";
