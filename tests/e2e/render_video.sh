@@ -73,4 +73,9 @@ for args in "--video v.mp4 --force --size 65x48" "--video v.avi" "--video w.mp4 
   [ "$(status_of "$render" $args "$demo")" = 2 ] || fail "$args accepted"
 done
 [ "$(status_of "$render" --video nowhere/v.mp4 --to 100 "$demo")" = 1 ] && [ ! -e nowhere ] || fail "unwritable file"
+# A renderer whose codec module is missing says so, writes nothing, and still renders pictures.
+mkdir -p alone && cp "$render" alone/
+[ "$(status_of alone/vortane-render --video m.mp4 --to 100 "$demo")" = 1 ] && grep -q "cannot load the video encoder" err.txt &&
+  [ ! -e m.mp4 ] && [ ! -e m.mp4.part ] || fail "missing codec module: $(cat err.txt)"
+alone/vortane-render --at 0 --size 64x48 --out alone "$demo" 2>/dev/null || fail "no picture without the codec module"
 echo "render_video: ok"
