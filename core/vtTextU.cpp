@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <ostream>
+#include <system_error>
 
 #include <fast_float/fast_float.h>
 
@@ -19,6 +20,8 @@
 #include "core/vtDemoPathU.h"
 #include "core/vtFindingsU.h"
 #include "core/vtFuncU.h"
+#include "core/vtLoadPipelineU.h"
+#include "core/vtReadAheadU.h"
 #include "platform/Files.h"
 
 namespace {
@@ -262,11 +265,13 @@ vtText::vtText() = default;
 vtText::vtText(const std::string& extension) : Extension(extension.empty() ? "*NOT AVAIL*" : extension) {}
 
 vtText::~vtText() {
+  readAhead_.reset();
   if (file_) std::fclose(file_);
 }
 
 bool vtText::Open(const std::string& fileName) {
   if (fileName.empty()) return false;
+  readAhead_.reset();
   if (file_) {
     std::fclose(file_);
     file_ = nullptr;
@@ -275,7 +280,7 @@ bool vtText::Open(const std::string& fileName) {
   fileName_ = fileName;
   openMode_ = Mode;
   pos_ = len_ = 0;
-  windowAt_ = kNoWindow;
+  windowBytes_ = 0;
   endOfData_ = false;
   fileSize_ = bytesRead_ = progressAt_ = 0;
   openBlocks_ = openBlockLine_ = 0;
@@ -306,7 +311,31 @@ bool vtText::OpenForReading(const std::string& fileName) {
     std::memset(buffer_.get() + wanted, 0, kBufferSlack);
     allocated_ = wanted;
   }
+  if (ReadAheadPays()) StartReadAhead();
   return true;
+}
+
+// A file of a few buffers is read in place: a thread costs more than it
+// saves there, and none is started while loading is held to one thread.
+bool vtText::ReadAheadPays() const {
+  if (readAheadMode_ == ReadAhead::Never || fileSize_ <= allocated_) return false;
+  if (readAheadMode_ == ReadAhead::Always) return true;
+  return fileSize_ >= kReadAheadBuffers * static_cast<std::uint64_t>(allocated_) &&
+         vtLoadPipeline::ConfiguredThreads() > 1;
+}
+
+// Blocks read ahead come classified whole, their masks in the block's
+// notes. Without a thread to spare the file is read in place.
+void vtText::StartReadAhead() {
+  const vtReadAhead::Sizes sizes{allocated_, kBufferSlack, kMaskWords * ((allocated_ + 63) / 64), kReadAheadRing};
+  blockMasks_.reset();  // storage of an earlier ring never joins this one
+  try {
+    readAhead_ = std::make_unique<vtReadAhead>(::fileno(file_), sizes, [](char* data, size_t length, std::uint64_t* notes) {
+      ClassifyBlocks(data, length, reinterpret_cast<BlockMasks*>(notes));
+    });
+  } catch (const std::system_error&) {
+    readAhead_.reset();
+  }
 }
 
 // The name is checked before anything is created or truncated, so a wrong
@@ -320,6 +349,7 @@ bool vtText::OpenForWriting(const std::string& fileName) {
 
 void vtText::Close() {
   if (!file_) return;
+  readAhead_.reset();
   bool failed = std::fclose(file_) != 0;
   file_ = nullptr;
   if (failed && openMode_ != vtRead) throw vtIOError("cannot close " + fileName_);
@@ -328,12 +358,19 @@ void vtText::Close() {
 bool vtText::Fill() {
   if (endOfData_ || !file_ || openMode_ != vtRead) return false;
   Line.Keep();  // a line shown from the buffer outlives the refill
-  windowAt_ = kNoWindow;
-  len_ = std::fread(buffer_.get(), 1, allocated_, file_);
+  windowBytes_ = 0;
+  if (readAhead_) {
+    if (!readAhead_->Take(buffer_, blockMasks_, len_)) throw vtIOError("cannot read " + fileName_);
+    masks_ = reinterpret_cast<const BlockMasks*>(blockMasks_.get());
+    windowAt_ = 0;
+    windowBytes_ = len_;
+  } else {
+    len_ = std::fread(buffer_.get(), 1, allocated_, file_);
+    if (len_ == 0 && std::ferror(file_)) throw vtIOError("cannot read " + fileName_);
+  }
   buffer_[len_] = 0;  // Unread's end mark
   pos_ = 0;
   if (len_ == 0) {
-    if (std::ferror(file_)) throw vtIOError("cannot read " + fileName_);
     endOfData_ = true;
     return false;
   }
@@ -419,19 +456,17 @@ inline void vtText::CountBlocks() {
 namespace {
 
 // Block b's masks, the bits of bytes past `valid` cleared.
-void StoreBlock(vtText::WindowMasks& out, size_t b, size_t valid, std::uint64_t stops, std::uint64_t stars,
+void StoreBlock(vtText::BlockMasks* out, size_t b, size_t valid, std::uint64_t stops, std::uint64_t stars,
                 std::uint64_t rare) {
   const size_t left = valid - 64 * b;
   const std::uint64_t keep = left >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
-  out.Stops[b] = stops & keep;
-  out.Stars[b] = stars & keep;
-  out.Rare[b] = rare & keep;
+  out[b] = {stops & keep, stars & keep, rare & keep};
 }
 
 // Tabs become blanks and each block of the window gets its masks: what it
 // holds, one bit per byte, bytes past `valid` cleared. Every block is
 // loaded whole (the buffer's slack).
-void ClassifyWindow(char* p, size_t valid, vtText::WindowMasks& out) {
+void ClassifyWindow(char* p, size_t valid, vtText::BlockMasks* out) {
   const size_t blocks = (valid + 63) / 64;
   for (size_t b = 0; b < blocks; ++b) {
     std::uint64_t stops = 0, stars = 0, rare = 0;
@@ -478,7 +513,7 @@ __attribute__((target("avx2"))) inline __m256i Equal(__m256i v, char c) {
 }
 
 // The same with 32-byte vectors, where the processor has them.
-__attribute__((target("avx2"))) void ClassifyWindowWide(char* p, size_t valid, vtText::WindowMasks& out) {
+__attribute__((target("avx2"))) void ClassifyWindowWide(char* p, size_t valid, vtText::BlockMasks* out) {
   const size_t blocks = (valid + 63) / 64;
   for (size_t b = 0; b < blocks; ++b) {
     std::uint64_t stops = 0, stars = 0, rare = 0;
@@ -501,14 +536,14 @@ __attribute__((target("avx2"))) void ClassifyWindowWide(char* p, size_t valid, v
 
 const bool kWideVectors = __builtin_cpu_supports("avx2");
 
-void Classify(char* p, size_t valid, vtText::WindowMasks& out) {
+void Classify(char* p, size_t valid, vtText::BlockMasks* out) {
   if (kWideVectors)
     ClassifyWindowWide(p, valid, out);
   else
     ClassifyWindow(p, valid, out);
 }
 #else
-void Classify(char* p, size_t valid, vtText::WindowMasks& out) { ClassifyWindow(p, valid, out); }
+void Classify(char* p, size_t valid, vtText::BlockMasks* out) { ClassifyWindow(p, valid, out); }
 #endif
 
 int LowestBit(std::uint64_t bits) { return __builtin_ctzll(bits); }
@@ -533,6 +568,8 @@ void NoteStars(vtLine::Marks& marks, std::uint64_t stars, size_t offset) {
 
 }  // namespace
 
+void vtText::ClassifyBlocks(char* p, size_t valid, BlockMasks* out) { Classify(p, valid, out); }
+
 // A block's braces and slashes (the bits of rare) into the marks.
 void vtText::NoteRare(vtLine::Marks& marks, std::uint64_t rare, const char* block) {
   for (; rare; rare &= rare - 1) {
@@ -547,20 +584,21 @@ void vtText::NoteRare(vtLine::Marks& marks, std::uint64_t rare, const char* bloc
 // line then costs a few bit operations per block it touches.
 inline size_t vtText::ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& marks) {
   for (size_t at = from;;) {
-    const size_t windowStart = at & ~(kWindowBytes - 1);
-    if (windowStart != windowAt_) {
-      Classify(buffer_.get() + windowStart, std::min(kWindowBytes, len_ - windowStart), window_);
-      windowAt_ = windowStart;
+    if (at - windowAt_ >= windowBytes_) {  // before the masks too: the difference wraps
+      windowAt_ = at & ~(kWindowBytes - 1);
+      windowBytes_ = std::min(kWindowBytes, len_ - windowAt_);
+      Classify(buffer_.get() + windowAt_, windowBytes_, window_);
+      masks_ = window_;
     }
-    const size_t b = (at - windowStart) / 64;
-    const size_t blockStart = windowStart + 64 * b;
+    const size_t b = (at - windowAt_) / 64;
+    const size_t blockStart = windowAt_ + 64 * b;
     std::uint64_t keep = ~std::uint64_t{0} << (at - blockStart);
-    const std::uint64_t stops = window_.Stops[b] & keep;
+    const std::uint64_t stops = masks_[b].Stops & keep;
     keep &= ~stops & (stops - 1);  // the bits below the first stop; all without one
     // Positions in the line: block bit i is line character i + offset.
     const size_t offset = lineOffset + blockStart - from;
-    if (const std::uint64_t stars = window_.Stars[b] & keep) NoteStars(marks, stars, offset);
-    if (const std::uint64_t rare = window_.Rare[b] & keep) NoteRare(marks, rare, buffer_.get() + blockStart);
+    if (const std::uint64_t stars = masks_[b].Stars & keep) NoteStars(marks, stars, offset);
+    if (const std::uint64_t rare = masks_[b].Rare & keep) NoteRare(marks, rare, buffer_.get() + blockStart);
     if (stops) return blockStart + LowestBit(stops);
     at = blockStart + 64;
     if (at >= len_) return len_;

@@ -175,6 +175,8 @@ class vtLine {
   bool marksKnown_ = false;
 };
 
+class vtReadAhead;
+
 class vtText {
  public:
   vtText();
@@ -275,6 +277,12 @@ class vtText {
   // and the fuzzer shrink it to put line ends on buffer boundaries.
   void SetBufferSize(size_t bytes) { bufferSize_ = bytes > 0 ? bytes : 1; }
   size_t BufferSize() const { return bufferSize_; }
+  // Whether a file is read ahead on another core (vtReadAhead), taken at
+  // the next Open. Auto: a file of many buffers, while loading may use more
+  // than one thread (VORTANE_LOAD_THREADS); Always: any file of more than
+  // one buffer (tests and the fuzzer compare both ways).
+  enum class ReadAhead { Auto, Always, Never };
+  void SetReadAhead(ReadAhead mode) { readAheadMode_ = mode; }
 
   const std::string& FileName() const { return fileName_; }
   // The line of the outermost block open now (0: none); a checker may
@@ -299,6 +307,8 @@ class vtText {
  private:
   bool OpenForReading(const std::string& fileName);
   bool OpenForWriting(const std::string& fileName);
+  bool ReadAheadPays() const;
+  void StartReadAhead();
   void ReadPhysicalLine();
   // The end of the line starting at buffer offset from (where its line end
   // or the data's end lies), noting what the line holds; the line's
@@ -318,6 +328,14 @@ class vtText {
   std::string fileName_;
   vtFileMode openMode_ = vtRead;  // the mode the file was opened in
   std::unique_ptr<char[]> buffer_;
+  // Large files: their blocks read and classified on another core, each
+  // block with its masks (BlockMasks). Four blocks in the ring: enough to
+  // keep the reading thread ahead; eight buffers or more make a file large.
+  static constexpr size_t kReadAheadRing = 4;
+  static constexpr std::uint64_t kReadAheadBuffers = 8;
+  ReadAhead readAheadMode_ = ReadAhead::Auto;
+  std::unique_ptr<vtReadAhead> readAhead_;
+  std::unique_ptr<std::uint64_t[]> blockMasks_;
   // Small enough to stay in the core's second-level cache between the
   // kernel's copy into it and the scan of it: a 1 MiB buffer made that copy
   // cost as much as parsing the lines.
@@ -337,21 +355,30 @@ class vtText {
   std::function<void(double)> progressTo_;
 
  public:
-  // The scan's state, for the scan only: what the 64-byte blocks of a
-  // window of the buffer hold, a bit per byte: line ends (and Ctrl-Z),
-  // stars, and the rare marks (braces and the '/' of the comment tests),
-  // told apart by their bytes when a line has one.
-  static constexpr size_t kWindowBytes = 1024;
-  struct WindowMasks {
-    std::uint64_t Stops[kWindowBytes / 64], Stars[kWindowBytes / 64], Rare[kWindowBytes / 64];
+  // The scan's state, for the scan only: what each 64-byte block of the
+  // buffer holds, a bit per byte, three words a block: line ends (and
+  // Ctrl-Z), stars, and the rare marks (braces and the '/' of the comment
+  // tests), told apart by their bytes when a line has one.
+  struct BlockMasks {
+    std::uint64_t Stops, Stars, Rare;
   };
+  static constexpr size_t kMaskWords = sizeof(BlockMasks) / sizeof(std::uint64_t);
+  // Tabs become blanks and the blocks of p[0, valid) get their masks (bits
+  // past valid cleared); every block is loaded whole, so p holds a block's
+  // worth behind valid.
+  static void ClassifyBlocks(char* p, size_t valid, BlockMasks* out);
 
  private:
   // Blocks are loaded whole: the buffer holds a block's worth behind its end.
   static constexpr size_t kBufferSlack = 64;
-  static constexpr size_t kNoWindow = ~size_t{0};
-  size_t windowAt_ = kNoWindow;  // the buffer offset window_ describes
-  WindowMasks window_;
+  // Read in place, the buffer is classified a window at a time, as the
+  // lines reach it (the ASE reader takes most of its lines unclassified);
+  // a block read ahead comes classified whole.
+  static constexpr size_t kWindowBytes = 1024;
+  size_t windowAt_ = 0;     // the buffer offset masks_ describes from
+  size_t windowBytes_ = 0;  // how many bytes from there (0: none)
+  const BlockMasks* masks_ = nullptr;
+  BlockMasks window_[kWindowBytes / 64];
 };
 
 namespace vtTextDetail {

@@ -89,9 +89,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 // Reads the whole file the way the loaders do and records what each
 // ReadLine handed out; the value operations run on every line.
-std::vector<std::string> ReadAll(const std::string& path, size_t bufferSize, size_t maxLines) {
+std::vector<std::string> ReadAll(const std::string& path, size_t bufferSize, size_t maxLines,
+                                 vtText::ReadAhead readAhead) {
   vtText text("vtx");
   text.SetBufferSize(bufferSize);
+  text.SetReadAhead(readAhead);
   if (!text.Open(path)) std::abort();
   std::vector<std::string> seen;
   while (!text.Eof()) {
@@ -110,7 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   static const std::string path = TempFile();
   if (size == 0) return 0;
   if (!WriteFile(path, data + 1, size - 1)) return 0;
-  // However the buffer cuts the file, the lines must be the same.
-  if (ReadAll(path, BufferSizeFor(data[0]), size) != ReadAll(path, size + 1, size)) std::abort();
+  // However the buffer cuts the file, read in place or ahead, the lines must be the same.
+  const auto readAhead = data[0] & 0x80 ? vtText::ReadAhead::Always : vtText::ReadAhead::Never;
+  if (ReadAll(path, BufferSizeFor(data[0]), size, readAhead) != ReadAll(path, size + 1, size, vtText::ReadAhead::Never))
+    std::abort();
   return 0;
 }

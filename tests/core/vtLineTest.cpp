@@ -27,8 +27,9 @@ std::string RandomText(std::mt19937& random, const std::string& alphabet, size_t
 }
 
 // Lines of every length around the scan blocks, ended every which way,
-// read through buffers of many sizes: each line is still whole after the
-// reader refilled its buffer behind it, and after cuts.
+// read through buffers of many sizes, in place and read ahead: each line
+// is still whole after the reader refilled its buffer behind it, and after
+// cuts.
 TEST(vtLineView, SurvivesEveryRefillOfTheBuffer) {
   TempDir dir;
   std::mt19937 random(3);
@@ -46,6 +47,7 @@ TEST(vtLineView, SurvivesEveryRefillOfTheBuffer) {
   for (size_t size : {1, 2, 3, 7, 16, 17, 64, 100, 4096}) {
     vtText text("vtx");
     text.SetBufferSize(size);
+    text.SetReadAhead(size % 2 ? vtText::ReadAhead::Always : vtText::ReadAhead::Never);
     ASSERT_TRUE(text.Open(path));
     for (const std::string& line : expected) {
       ASSERT_FALSE(text.Eof());
@@ -77,7 +79,8 @@ TEST(vtLineView, AssignedTextIsItsOwn) {
 }
 
 // The marks ReadLine notes in its scan against a plain look at each line,
-// for lines read whole and lines gathered across buffer ends; the key tests
+// for lines read whole and lines gathered across buffer ends, in place and
+// read ahead; the key tests
 // that use them against a plain substring search, before and after a cut.
 TEST(vtLineView, MarksAndKeyTestsAgreeWithThePlainLine) {
   TempDir dir;
@@ -92,9 +95,10 @@ TEST(vtLineView, MarksAndKeyTestsAgreeWithThePlainLine) {
     lines.push_back(line);
   }
   const std::string path = dir.Write("marks.vtx", content);
-  for (size_t size : {5, 33, 4096}) {
+  for (size_t size : {5, 33, 64, 4096}) {
     vtText text("vtx");
     text.SetBufferSize(size);
+    text.SetReadAhead(size % 2 ? vtText::ReadAhead::Always : vtText::ReadAhead::Never);
     ASSERT_TRUE(text.Open(path));
     for (const std::string& line : lines) {
       text.ReadLine();

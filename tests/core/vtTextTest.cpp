@@ -466,18 +466,41 @@ TEST_F(vtTextFile, CrLfSplitAcrossTheReadBuffer) {
 TEST_F(vtTextFile, AnyBufferSizeGivesTheSameLines) {
   const std::string content = "a\r\nb\rc\n\r\n/* x\r\ny */\r\n# c\tx\r\r\nlast\x1Agone";
   const std::vector<std::string> expected{"a", "b", "c", "", "y */", "# c x", "", "last"};
-  for (size_t size = 1; size <= 8; ++size) {
-    path_ = dir_.Write("t.vtx", content);
-    vtText text("vtx");
+  path_ = dir_.Write("t.vtx", content);
+  for (auto mode : {vtText::ReadAhead::Never, vtText::ReadAhead::Always}) {
+    for (size_t size = 1; size <= 8; ++size) {
+      vtText text("vtx");
+      text.SetBufferSize(size);
+      text.SetReadAhead(mode);
+      ASSERT_TRUE(text.Open(path_));
+      std::vector<std::string> lines;
+      while (!text.Eof()) {
+        text.ReadLine();
+        lines.push_back(text.Line);
+      }
+      EXPECT_EQ(lines, expected) << "buffer of " << size << (mode == vtText::ReadAhead::Always ? ", read ahead" : "");
+    }
+  }
+}
+
+// A reader opened again while it reads ahead, with another buffer size,
+// reads the new file whole (the blocks of the old ring are not reused).
+TEST_F(vtTextFile, OpenAgainWhileReadingAhead) {
+  std::string content;
+  for (int i = 0; i < 2000; ++i) content += "*MESH_VERTEX " + std::to_string(i) + "\t1.0\n";
+  path_ = dir_.Write("t.vtx", content);
+  vtText text("vtx");
+  text.SetReadAhead(vtText::ReadAhead::Always);
+  for (size_t size : {size_t{100}, size_t{4096}, size_t{64}}) {
     text.SetBufferSize(size);
     ASSERT_TRUE(text.Open(path_));
-    std::vector<std::string> lines;
-    while (!text.Eof()) {
+    for (int i = 0; i < 2000 && !text.Eof(); ++i) {
       text.ReadLine();
-      lines.push_back(text.Line);
+      ASSERT_EQ(text.Line, "*MESH_VERTEX " + std::to_string(i) + " 1.0") << size;
+      if (size == 100 && i == 500) break;  // the next Open stops it mid-file
     }
-    EXPECT_EQ(lines, expected) << "buffer of " << size;
   }
+  EXPECT_TRUE(text.Eof());
 }
 
 TEST_F(vtTextFile, LongLinesAndNulBytes) {

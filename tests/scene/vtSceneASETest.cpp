@@ -631,10 +631,11 @@ std::string ObjectOfNearlyShapedLines(std::mt19937& rng, bool disruptive, int li
 }
 
 // What a read gave: every list's bytes, or the error and where it arose.
-std::string ReadBack(const std::string& path, size_t bufferSize) {
+std::string ReadBack(const std::string& path, size_t bufferSize, vtText::ReadAhead readAhead) {
   vtSceneASE scene;
   scene.FileName = path;
   scene.Reader.SetBufferSize(bufferSize);
+  scene.Reader.SetReadAhead(readAhead);
   std::string result;
   auto bytes = [&result](const auto& list) {
     result.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof list[0]).append("|");
@@ -657,16 +658,17 @@ std::string ReadBack(const std::string& path, size_t bufferSize) {
 }  // namespace
 
 // The list lines of the usual shape are read straight from the reader's
-// buffer; every line reads as when it is read a line at a time (a buffer
-// shorter than any line), wherever the buffer's end falls.
+// buffer; every line reads as when it is read in place a line at a time (a
+// buffer shorter than any line), wherever the buffer's end falls, and when
+// the file is read ahead.
 TEST_F(AseReader, ListLinesReadTheSameAsALineAtATime) {
   std::mt19937 rng(11);
   for (int file = 0; file < 300; ++file) {
     const std::string text = std::string(kHeader) + ObjectOfNearlyShapedLines(rng, file % 8 == 0);
     const std::string path = dir_.Write("lines.ase", text);
-    const std::string lineAtATime = ReadBack(path, 8);
+    const std::string lineAtATime = ReadBack(path, 8, vtText::ReadAhead::Never);
     for (size_t bufferSize : {size_t{97}, size_t{1} << 20})
-      ASSERT_EQ(ReadBack(path, bufferSize), lineAtATime) << testsupport::ReadFileText(path);
+      ASSERT_EQ(ReadBack(path, bufferSize, vtText::ReadAhead::Always), lineAtATime) << testsupport::ReadFileText(path);
   }
 }
 
@@ -677,6 +679,7 @@ TEST_F(AseReader, LongListsReadTheSameAcrossBufferEnds) {
   for (unsigned oddOneIn : {100000u, 3000u}) {
     const std::string path =
         dir_.Write("long.ase", std::string(kHeader) + ObjectOfNearlyShapedLines(rng, false, 30000, oddOneIn));
-    ASSERT_EQ(ReadBack(path, size_t{1} << 20), ReadBack(path, 8)) << oddOneIn;
+    ASSERT_EQ(ReadBack(path, size_t{1} << 20, vtText::ReadAhead::Always), ReadBack(path, 8, vtText::ReadAhead::Never))
+        << oddOneIn;
   }
 }
