@@ -33,7 +33,7 @@ cmake -S . -B build/test-tsan -G Ninja -DVT_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Re
 cmake --build build/test-tsan -j"$jobs" --target vortane_tests
 TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1" SDL_VIDEODRIVER=offscreen LP_NUM_THREADS=0 \
   MESA_SHADER_CACHE_DISABLE=true build/test-tsan/tests/vortane_tests \
-  --gtest_filter='vtLoadPipeline*:Studio*:HttpServer*:Waveform*:ReloadTest*:FileWatch*:Ase*:VideoSink*:VideoEncoder*'
+  --gtest_filter='vtLoadPipeline*:vtReadAhead*:vtText*:vtLine*:ParallelLoad*:Studio*:HttpServer*:Waveform*:ReloadTest*:FileWatch*:Ase*:VideoSink*:VideoEncoder*'
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "=== fuzz (short bounded runs)"
