@@ -316,18 +316,23 @@ bool vtText::OpenForReading(const std::string& fileName) {
 }
 
 // A file of a few buffers is read in place: a thread costs more than it
-// saves there, and none is started while loading is held to one thread.
+// saves there. None is started while loading is held to one thread, nor
+// while a load pipeline keeps every core busy (it overlaps the reading of
+// each file with other work already; another thread only contends).
 bool vtText::ReadAheadPays() const {
   if (readAheadMode_ == ReadAhead::Never || fileSize_ <= allocated_) return false;
   if (readAheadMode_ == ReadAhead::Always) return true;
+  const vtLoadPipeline* pipeline = vtLoadPipeline::Active();
   return fileSize_ >= kReadAheadBuffers * static_cast<std::uint64_t>(allocated_) &&
-         vtLoadPipeline::ConfiguredThreads() > 1;
+         !(pipeline && pipeline->Parallel()) && vtLoadPipeline::ConfiguredThreads() > 1;
 }
 
 // Blocks read ahead come classified whole, their masks in the block's
 // notes. Without a thread to spare the file is read in place.
 void vtText::StartReadAhead() {
-  const vtReadAhead::Sizes sizes{allocated_, kBufferSlack, kMaskWords * ((allocated_ + 63) / 64), kReadAheadRing};
+  const std::uint64_t blocks = fileSize_ / allocated_ + 1;
+  const vtReadAhead::Sizes sizes{allocated_, kBufferSlack, kMaskWords * ((allocated_ + 63) / 64),
+                                 static_cast<size_t>(std::min<std::uint64_t>(blocks, kReadAheadRing))};
   blockMasks_.reset();  // storage of an earlier ring never joins this one
   try {
     readAhead_ = std::make_unique<vtReadAhead>(::fileno(file_), sizes, [](char* data, size_t length, std::uint64_t* notes) {

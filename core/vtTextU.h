@@ -279,8 +279,9 @@ class vtText {
   size_t BufferSize() const { return bufferSize_; }
   // Whether a file is read ahead on another core (vtReadAhead), taken at
   // the next Open. Auto: a file of many buffers, while loading may use more
-  // than one thread (VORTANE_LOAD_THREADS); Always: any file of more than
-  // one buffer (tests and the fuzzer compare both ways).
+  // than one thread (VORTANE_LOAD_THREADS) and no load pipeline is attached
+  // (reloads, checks, tools); Always: any file of more than one buffer
+  // (tests and the fuzzer compare both ways).
   enum class ReadAhead { Auto, Always, Never };
   void SetReadAhead(ReadAhead mode) { readAheadMode_ = mode; }
 
@@ -329,9 +330,11 @@ class vtText {
   vtFileMode openMode_ = vtRead;  // the mode the file was opened in
   std::unique_ptr<char[]> buffer_;
   // Large files: their blocks read and classified on another core, each
-  // block with its masks (BlockMasks). Four blocks in the ring: enough to
-  // keep the reading thread ahead; eight buffers or more make a file large.
-  static constexpr size_t kReadAheadRing = 4;
+  // block with its masks (BlockMasks). Up to sixteen blocks in the ring:
+  // the thread is woken once per eight blocks. Waking a thread on the
+  // other core is dear on a virtual machine, and a ring of four woke it
+  // 400 times for a 108 MB file. Eight buffers or more make a file large.
+  static constexpr size_t kReadAheadRing = 16;
   static constexpr std::uint64_t kReadAheadBuffers = 8;
   ReadAhead readAheadMode_ = ReadAhead::Auto;
   std::unique_ptr<vtReadAhead> readAhead_;
