@@ -65,7 +65,7 @@ void vtReadAhead::ReadLoop() {
     const long got = ReadBlock(fd_, block.Data.get(), sizes_.BlockBytes);
     block.Failed = got < 0;
     block.Length = got > 0 ? static_cast<size_t>(got) : 0;
-    if (block.Length > 0) prepare_(block.Data.get(), block.Length, block.Notes.get());
+    if (block.Length > 0) prepare_(block.Data.get(), block.Length, sizes_.BlockBytes, block.Notes.get());
     last = block.Length == 0;
     bool wake;
     {

@@ -24,8 +24,9 @@
 class vtReadAhead {
  public:
   // What the read-ahead thread does with each block it has read: data
-  // holds `length` bytes (and the slack behind them), notes its words.
-  using Prepare = void (*)(char* data, size_t length, std::uint64_t* notes);
+  // holds `length` bytes of at most blockBytes (and the slack behind
+  // them), notes its words.
+  using Prepare = void (*)(char* data, size_t length, size_t blockBytes, std::uint64_t* notes);
 
   // A block of blockBytes, `slack` zeroed bytes behind it and noteWords of
   // notes, one for every block in the ring (at least 2).

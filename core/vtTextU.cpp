@@ -281,6 +281,7 @@ bool vtText::Open(const std::string& fileName) {
   openMode_ = Mode;
   pos_ = len_ = 0;
   windowBytes_ = 0;
+  recordCount_ = 0;
   endOfData_ = false;
   fileSize_ = bytesRead_ = progressAt_ = 0;
   openBlocks_ = openBlockLine_ = 0;
@@ -331,17 +332,28 @@ bool vtText::ReadAheadPays() const {
 // notes. Without a thread to spare the file is read in place.
 void vtText::StartReadAhead() {
   const std::uint64_t blocks = fileSize_ / allocated_ + 1;
-  const vtReadAhead::Sizes sizes{allocated_, kBufferSlack, kMaskWords * ((allocated_ + 63) / 64),
+  const vtReadAhead::Sizes sizes{allocated_, kBufferSlack, NotesLayout(allocated_).Words,
                                  static_cast<size_t>(std::min<std::uint64_t>(blocks, kReadAheadRing))};
-  blockMasks_.reset();  // storage of an earlier ring never joins this one
+  blockNotes_.reset();  // storage of an earlier ring never joins this one
   try {
-    readAhead_ = std::make_unique<vtReadAhead>(::fileno(file_), sizes, [](char* data, size_t length, std::uint64_t* notes) {
-      ClassifyBlocks(data, length, reinterpret_cast<BlockMasks*>(notes));
-    });
+    readAhead_ = std::make_unique<vtReadAhead>(
+        ::fileno(file_), sizes, [](char* data, size_t length, size_t blockBytes, std::uint64_t* notes) {
+          auto* masks = reinterpret_cast<BlockMasks*>(notes);
+          ClassifyBlocks(data, length, masks);
+          RecordLines(data, length, masks, NotesLayout(blockBytes).RecordsIn(notes));
+        });
   } catch (const std::system_error&) {
     readAhead_.reset();
   }
 }
+
+// Room for a line in every 32 bytes of a block; a block of shorter lines
+// has the rest scanned as it is read. None in a block too large for the
+// records' offsets.
+vtText::NotesLayout::NotesLayout(size_t blockBytes)
+    : MaskWords(kMaskWords * ((blockBytes + 63) / 64)),
+      RecordCapacity(blockBytes < (size_t{1} << 31) ? blockBytes / 32 + 1 : 0),
+      Words(MaskWords + 1 + (RecordCapacity * sizeof(LineRecord) + 7) / 8) {}
 
 // The name is checked before anything is created or truncated, so a wrong
 // extension never destroys an existing file.
@@ -364,11 +376,16 @@ bool vtText::Fill() {
   if (endOfData_ || !file_ || openMode_ != vtRead) return false;
   Line.Keep();  // a line shown from the buffer outlives the refill
   windowBytes_ = 0;
+  recordCount_ = 0;
   if (readAhead_) {
-    if (!readAhead_->Take(buffer_, blockMasks_, len_)) throw vtIOError("cannot read " + fileName_);
-    masks_ = reinterpret_cast<const BlockMasks*>(blockMasks_.get());
+    if (!readAhead_->Take(buffer_, blockNotes_, len_)) throw vtIOError("cannot read " + fileName_);
+    masks_ = reinterpret_cast<const BlockMasks*>(blockNotes_.get());
     windowAt_ = 0;
     windowBytes_ = len_;
+    const LineRecords records = NotesLayout(allocated_).RecordsIn(blockNotes_.get());
+    records_ = records.Lines;
+    recordCount_ = len_ > 0 ? *records.Count : 0;
+    nextRecord_ = 0;
   } else {
     len_ = std::fread(buffer_.get(), 1, allocated_, file_);
     if (len_ == 0 && std::ferror(file_)) throw vtIOError("cannot read " + fileName_);
@@ -575,14 +592,65 @@ void NoteStars(vtLine::Marks& marks, std::uint64_t stars, size_t offset) {
 
 void vtText::ClassifyBlocks(char* p, size_t valid, BlockMasks* out) { Classify(p, valid, out); }
 
+namespace {
+
 // A block's braces and slashes (the bits of rare) into the marks.
-void vtText::NoteRare(vtLine::Marks& marks, std::uint64_t rare, const char* block) {
+void NoteRare(vtLine::Marks& marks, bool& slash, std::uint64_t rare, const char* block) {
   for (; rare; rare &= rare - 1) {
     const char c = block[LowestBit(rare)];
     marks.Opens |= c == '{';
     marks.Closes |= c == '}';
-    lineHasSlash_ |= c == '/';
+    slash |= c == '/';
   }
+}
+
+// One 64-byte block of a line's scan, from buffer offset at on (in the
+// block at blockStart, whose masks are `masks`): notes the marks of the
+// line's bytes in it (block bit i is line character i + offset); the
+// block's stop bits from at on.
+inline std::uint64_t ScanBlock(const vtText::BlockMasks& masks, const char* block, size_t blockStart, size_t at,
+                               size_t offset, vtLine::Marks& marks, bool& slash) {
+  std::uint64_t keep = ~std::uint64_t{0} << (at - blockStart);
+  const std::uint64_t stops = masks.Stops & keep;
+  keep &= ~stops & (stops - 1);  // the bits below the first stop; all without one
+  if (const std::uint64_t stars = masks.Stars & keep) NoteStars(marks, stars, offset);
+  if (const std::uint64_t rare = masks.Rare & keep) NoteRare(marks, slash, rare, block);
+  return stops;
+}
+
+// Where the line starting at `from` ends in a classified block of `length`
+// bytes (length itself when it runs on past it), its marks noted.
+size_t ScanLine(const vtText::BlockMasks* masks, const char* data, size_t length, size_t from, vtLine::Marks& marks,
+                bool& slash) {
+  for (size_t at = from;;) {
+    const size_t blockStart = at & ~size_t{63};
+    const std::uint64_t stops =
+        ScanBlock(masks[at / 64], data + blockStart, blockStart, at, blockStart - from, marks, slash);
+    if (stops) return blockStart + LowestBit(stops);
+    at = blockStart + 64;
+    if (at >= length) return length;
+  }
+}
+
+}  // namespace
+
+// The lines wholly inside a block read ahead, noted on the read-ahead
+// thread: where each starts and ends and its marks, as ReadPhysicalLine
+// would note them. A line that runs into the next block, or ends at
+// Ctrl-Z, ends the notes; so does a block of more lines than they hold.
+void vtText::RecordLines(const char* data, size_t length, const BlockMasks* masks, LineRecords records) {
+  size_t count = 0;  // a local: the records' byte fields could alias the count
+  for (size_t start = 0; start < length && count < records.Capacity;) {
+    vtLine::Marks marks;
+    bool slash = false;
+    const size_t stop = ScanLine(masks, data, length, start, marks, slash);
+    if (stop >= length || data[stop] == kCtrlZ || stop - start >= LineRecord::kLongest) break;
+    if (data[stop] == '\r' && stop + 1 == length) break;  // a "\n" may open the next block
+    const bool crlf = data[stop] == '\r' && data[stop + 1] == '\n';
+    records.Lines[count] = LineRecord::Of(start, stop, crlf, marks, slash);
+    start = records.Lines[count++].Next();
+  }
+  *records.Count = count;
 }
 
 // The buffer is classified a window of 64-byte blocks at a time, once; a
@@ -597,17 +665,25 @@ inline size_t vtText::ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Mark
     }
     const size_t b = (at - windowAt_) / 64;
     const size_t blockStart = windowAt_ + 64 * b;
-    std::uint64_t keep = ~std::uint64_t{0} << (at - blockStart);
-    const std::uint64_t stops = masks_[b].Stops & keep;
-    keep &= ~stops & (stops - 1);  // the bits below the first stop; all without one
-    // Positions in the line: block bit i is line character i + offset.
-    const size_t offset = lineOffset + blockStart - from;
-    if (const std::uint64_t stars = masks_[b].Stars & keep) NoteStars(marks, stars, offset);
-    if (const std::uint64_t rare = masks_[b].Rare & keep) NoteRare(marks, rare, buffer_.get() + blockStart);
+    const std::uint64_t stops = ScanBlock(masks_[b], buffer_.get() + blockStart, blockStart, at,
+                                          lineOffset + blockStart - from, marks, lineHasSlash_);
     if (stops) return blockStart + LowestBit(stops);
     at = blockStart + 64;
     if (at >= len_) return len_;
   }
+}
+
+// A line the read-ahead thread noted, when the next line starts where one
+// did (lines taken whole by TakeLines are passed over).
+inline bool vtText::TakeRecordedLine() {
+  while (nextRecord_ < recordCount_ && records_[nextRecord_].Start < pos_) ++nextRecord_;
+  if (nextRecord_ == recordCount_ || records_[nextRecord_].Start != pos_) return false;
+  const LineRecord& line = records_[nextRecord_++];
+  Line.Show(std::string_view(buffer_.get() + line.Start, line.Stop - line.Start));
+  line.Into(Line.FreshMarks(), lineHasSlash_);
+  pos_ = line.Next();
+  Line.MarksNoted();
+  return true;
 }
 
 // One physical line into Line, tabs made blanks, the line end consumed.
@@ -616,6 +692,7 @@ inline size_t vtText::ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Mark
 // A line inside the buffer is shown where it lies; one that runs past the
 // buffer's end is gathered in the line's own storage.
 inline void vtText::ReadPhysicalLine() {
+  if (recordCount_ > 0 && TakeRecordedLine()) return;
   Line.Clear();
   lineHasSlash_ = false;
   vtLine::Marks& marks = Line.FreshMarks();

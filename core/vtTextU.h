@@ -315,7 +315,7 @@ class vtText {
   // or the data's end lies), noting what the line holds; the line's
   // characters so far are lineOffset (a line gathered over refills).
   size_t ScanToLineEnd(size_t from, size_t lineOffset, vtLine::Marks& marks);
-  void NoteRare(vtLine::Marks& marks, std::uint64_t rare, const char* block);
+  bool TakeRecordedLine();
   bool Fill();
   size_t WordEnd() const;
   bool DataEnded();  // Eof without the report
@@ -338,7 +338,7 @@ class vtText {
   static constexpr std::uint64_t kReadAheadBuffers = 8;
   ReadAhead readAheadMode_ = ReadAhead::Auto;
   std::unique_ptr<vtReadAhead> readAhead_;
-  std::unique_ptr<std::uint64_t[]> blockMasks_;
+  std::unique_ptr<std::uint64_t[]> blockNotes_;  // the buffer's masks and lines, when read ahead
   // Small enough to stay in the core's second-level cache between the
   // kernel's copy into it and the scan of it: a 1 MiB buffer made that copy
   // cost as much as parsing the lines.
@@ -366,6 +366,41 @@ class vtText {
     std::uint64_t Stops, Stars, Rare;
   };
   static constexpr size_t kMaskWords = sizeof(BlockMasks) / sizeof(std::uint64_t);
+  // A line of a block read ahead, as the read-ahead thread noted it:
+  // where it starts and ends in the block, and its marks (star positions
+  // in the line, kNoStar for none; Flags: kOpens, kCloses, kSlash, and
+  // kCrLf for a line ended by "\r\n"). Sixteen bytes, so the notes of a
+  // ring of blocks stay in the cache: only lines shorter than kLongest
+  // are noted.
+  struct LineRecord {
+    static constexpr std::uint16_t kNoStar = 0xFFFF;
+    static constexpr size_t kLongest = kNoStar;
+    enum : std::uint8_t { kOpens = 1, kCloses = 2, kSlash = 4, kCrLf = 8 };
+    std::uint32_t Start, Stop;
+    std::uint16_t FirstStar, SecondStar, LastStar;
+    std::uint8_t Stars, Flags;
+
+    static LineRecord Of(size_t start, size_t stop, bool crlf, const vtLine::Marks& marks, bool slash) {
+      auto star = [](size_t at) { return at == vtLine::npos ? kNoStar : static_cast<std::uint16_t>(at); };
+      const int flags = (marks.Opens ? kOpens : 0) | (marks.Closes ? kCloses : 0) | (slash ? kSlash : 0) |
+                        (crlf ? kCrLf : 0);
+      return {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(stop), star(marks.FirstStar),
+              star(marks.SecondStar), star(marks.LastStar), marks.Stars, static_cast<std::uint8_t>(flags)};
+    }
+    void Into(vtLine::Marks& marks, bool& slash) const {
+      auto star = [](std::uint16_t at) { return at == kNoStar ? vtLine::npos : size_t{at}; };
+      marks = {star(FirstStar), star(SecondStar), star(LastStar), Stars, (Flags & kOpens) != 0, (Flags & kCloses) != 0};
+      slash = (Flags & kSlash) != 0;
+    }
+    size_t Next() const { return size_t{Stop} + ((Flags & kCrLf) ? 2 : 1); }
+  };
+  // Where RecordLines writes: up to Capacity lines, their number in Count.
+  struct LineRecords {
+    std::uint64_t* Count;
+    LineRecord* Lines;
+    size_t Capacity;
+  };
+  static void RecordLines(const char* data, size_t length, const BlockMasks* masks, LineRecords records);
   // Tabs become blanks and the blocks of p[0, valid) get their masks (bits
   // past valid cleared); every block is loaded whole, so p holds a block's
   // worth behind valid.
@@ -382,6 +417,19 @@ class vtText {
   size_t windowBytes_ = 0;  // how many bytes from there (0: none)
   const BlockMasks* masks_ = nullptr;
   BlockMasks window_[kWindowBytes / 64];
+  // The lines the read-ahead thread noted in the buffer, the next to hand out.
+  const LineRecord* records_ = nullptr;
+  size_t recordCount_ = 0;
+  size_t nextRecord_ = 0;
+  // How a block's notes are laid out: its masks, the number of lines
+  // noted, the lines.
+  struct NotesLayout {
+    size_t MaskWords, RecordCapacity, Words;
+    explicit NotesLayout(size_t blockBytes);
+    LineRecords RecordsIn(std::uint64_t* notes) const {
+      return {notes + MaskWords, reinterpret_cast<LineRecord*>(notes + MaskWords + 1), RecordCapacity};
+    }
+  };
 };
 
 namespace vtTextDetail {

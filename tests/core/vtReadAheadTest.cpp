@@ -18,7 +18,7 @@ namespace {
 
 // Upper-cases the block and notes its length: what the taker sees proves
 // the preparation ran on exactly the bytes read.
-void Prepare(char* data, size_t length, std::uint64_t* notes) {
+void Prepare(char* data, size_t length, size_t, std::uint64_t* notes) {
   for (size_t i = 0; i < length; ++i) data[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(data[i])));
   notes[0] = length;
 }
