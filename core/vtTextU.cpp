@@ -328,8 +328,9 @@ bool vtText::ReadAheadPays() const {
          !(pipeline && pipeline->Parallel()) && vtLoadPipeline::ConfiguredThreads() > 1;
 }
 
-// Blocks read ahead come classified whole, their masks in the block's
-// notes. Without a thread to spare the file is read in place.
+// Blocks read ahead come classified whole, their masks and the lines
+// wholly inside them in the block's notes. Without a thread to spare the
+// file is read in place.
 void vtText::StartReadAhead() {
   const std::uint64_t blocks = fileSize_ / allocated_ + 1;
   const vtReadAhead::Sizes sizes{allocated_, kBufferSlack, NotesLayout(allocated_).Words,

@@ -330,7 +330,7 @@ class vtText {
   vtFileMode openMode_ = vtRead;  // the mode the file was opened in
   std::unique_ptr<char[]> buffer_;
   // Large files: their blocks read and classified on another core, each
-  // block with its masks (BlockMasks). Up to sixteen blocks in the ring:
+  // block with its masks and its lines (NotesLayout). Up to sixteen blocks in the ring:
   // the thread is woken once per eight blocks. Waking a thread on the
   // other core is dear on a virtual machine, and a ring of four woke it
   // 400 times for a 108 MB file. Eight buffers or more make a file large.
@@ -366,6 +366,8 @@ class vtText {
     std::uint64_t Stops, Stars, Rare;
   };
   static constexpr size_t kMaskWords = sizeof(BlockMasks) / sizeof(std::uint64_t);
+
+ private:
   // A line of a block read ahead, as the read-ahead thread noted it:
   // where it starts and ends in the block, and its marks (star positions
   // in the line, kNoStar for none; Flags: kOpens, kCloses, kSlash, and
@@ -406,7 +408,6 @@ class vtText {
   // worth behind valid.
   static void ClassifyBlocks(char* p, size_t valid, BlockMasks* out);
 
- private:
   // Blocks are loaded whole: the buffer holds a block's worth behind its end.
   static constexpr size_t kBufferSlack = 64;
   // Read in place, the buffer is classified a window at a time, as the
