@@ -339,9 +339,7 @@ void vtText::StartReadAhead() {
   try {
     readAhead_ = std::make_unique<vtReadAhead>(
         ::fileno(file_), sizes, [](char* data, size_t length, size_t blockBytes, std::uint64_t* notes) {
-          auto* masks = reinterpret_cast<BlockMasks*>(notes);
-          ClassifyBlocks(data, length, masks);
-          RecordLines(data, length, masks, NotesLayout(blockBytes).RecordsIn(notes));
+          PrepareBlock(data, length, reinterpret_cast<BlockMasks*>(notes), NotesLayout(blockBytes).RecordsIn(notes));
         });
   } catch (const std::system_error&) {
     readAhead_.reset();
@@ -591,8 +589,6 @@ void NoteStars(vtLine::Marks& marks, std::uint64_t stars, size_t offset) {
 
 }  // namespace
 
-void vtText::ClassifyBlocks(char* p, size_t valid, BlockMasks* out) { Classify(p, valid, out); }
-
 namespace {
 
 // A block's braces and slashes (the bits of rare) into the marks.
@@ -635,21 +631,85 @@ size_t ScanLine(const vtText::BlockMasks* masks, const char* data, size_t length
 
 }  // namespace
 
-// The lines wholly inside a block read ahead, noted on the read-ahead
-// thread: where each starts and ends and its marks, as ReadPhysicalLine
-// would note them. A line that runs into the next block, or ends at
-// Ctrl-Z, ends the notes; so does a block of more lines than they hold.
-void vtText::RecordLines(const char* data, size_t length, const BlockMasks* masks, LineRecords records) {
-  size_t count = 0;  // a local: the records' byte fields could alias the count
-  for (size_t start = 0; start < length && count < records.Capacity;) {
-    vtLine::Marks marks;
-    bool slash = false;
-    const size_t stop = ScanLine(masks, data, length, start, marks, slash);
-    if (stop >= length || data[stop] == kCtrlZ || stop - start >= LineRecord::kLongest) break;
-    if (data[stop] == '\r' && stop + 1 == length) break;  // a "\n" may open the next block
-    const bool crlf = data[stop] == '\r' && data[stop + 1] == '\n';
-    records.Lines[count] = LineRecord::Of(start, stop, crlf, marks, slash);
-    start = records.Lines[count++].Next();
+// The lines wholly inside a block read ahead, noted where they are read:
+// where each starts and ends and its marks, as ReadPhysicalLine would note
+// them. A line that runs into the next block, or ends at Ctrl-Z, ends the
+// notes; so does a block of more lines than they hold.
+//
+// A chunk's lines are noted right after it is classified, while its bytes
+// and masks are at hand. The loop walks the line ends, not the lines, so
+// no line waits on where the one before ended. Most lines are short, with
+// one star and no brace or slash: their marks come from one load of each
+// of the chunk's bitmaps. Any other line is scanned.
+void vtText::PrepareBlock(char* data, size_t length, BlockMasks* masks, LineRecords records) {
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bit i of a bitmap's byte k is bit 8k+i of its words");
+  constexpr size_t kChunkBlocks = kPrepareChunk / 64;
+  constexpr size_t kShortest = 57;  // a line this long may not fit the 64 bits of one load behind a shift
+  // The chunk's bitmaps: word 0 is the block before the chunk, a cleared
+  // word lies behind the last.
+  std::uint64_t stars[kChunkBlocks + 2] = {};
+  std::uint64_t rare[kChunkBlocks + 2] = {};
+  // Locals only: the records' byte fields could alias anything reached
+  // through memory, which would then be loaded again after every line.
+  LineRecord* const lines = records.Lines;
+  const size_t capacity = records.Capacity;
+  size_t count = 0;
+  size_t start = 0;
+  std::uint64_t crlfTail = 0;  // the "\n" of a CRLF that ended the last block
+  bool noting = true;
+  for (size_t at = 0; at < length; at += kPrepareChunk) {
+    const size_t firstBlock = at / 64;
+    const size_t endBlock = (std::min(length, at + kPrepareChunk) + 63) / 64;
+    Classify(data + at, std::min(length - at, kPrepareChunk), masks + firstBlock);
+    if (!noting) continue;
+    stars[0] = stars[kChunkBlocks];  // the last block of the chunk before
+    rare[0] = rare[kChunkBlocks];
+    for (size_t i = 1; i <= kChunkBlocks; ++i) {
+      const bool inside = firstBlock + i - 1 < endBlock;
+      stars[i] = inside ? masks[firstBlock + i - 1].Stars : 0;
+      rare[i] = inside ? masks[firstBlock + i - 1].Rare : 0;
+    }
+    const size_t bit0 = at - 64;  // the offset of word 0's bit 0 (it wraps for the first chunk)
+    for (size_t b = firstBlock; noting && b < endBlock; ++b) {
+      std::uint64_t ends = masks[b].Stops & ~crlfTail;
+      crlfTail = 0;
+      for (; ends; ends &= ends - 1) {
+        const size_t stop = 64 * b + LowestBit(ends);
+        size_t next = stop + 1;
+        if (data[stop] != '\n') {  // "\r", "\r\n" or Ctrl-Z
+          if (data[stop] == kCtrlZ || next == length) {
+            noting = false;  // a "\n" may open the next block
+            break;
+          }
+          if (data[next] == '\n') {
+            ++next;
+            ends &= ~(std::uint64_t{2} << (stop % 64));
+            crlfTail = stop % 64 == 63;
+          }
+        }
+        const bool crlf = next - stop == 2;
+        if (count == capacity || stop - start >= LineRecord::kLongest) {
+          noting = false;
+          break;
+        }
+        std::uint64_t lineStars = 0, lineRare = 1;
+        if (stop - start < kShortest) {
+          const size_t bit = start - bit0;
+          const std::uint64_t within = (std::uint64_t{1} << (stop - start)) - 1;
+          lineStars = (Load8(reinterpret_cast<const char*>(stars) + bit / 8) >> bit % 8) & within;
+          lineRare = (Load8(reinterpret_cast<const char*>(rare) + bit / 8) >> bit % 8) & within;
+        }
+        if ((lineRare | (lineStars & (lineStars - 1))) == 0) {
+          lines[count++] = LineRecord::OfPlain(start, stop, crlf, lineStars);
+        } else {
+          vtLine::Marks marks;
+          bool slash = false;
+          ScanLine(masks, data, stop + 1, start, marks, slash);
+          lines[count++] = LineRecord::Of(start, stop, crlf, marks, slash);
+        }
+        start = next;
+      }
+    }
   }
   *records.Count = count;
 }

@@ -329,9 +329,10 @@ class vtText {
   std::string fileName_;
   vtFileMode openMode_ = vtRead;  // the mode the file was opened in
   std::unique_ptr<char[]> buffer_;
-  // Large files: their blocks read and classified on another core, each
-  // block with its masks and its lines (NotesLayout). Up to sixteen blocks in the ring:
-  // the thread is woken once per eight blocks. Waking a thread on the
+  // Large files: their blocks read and prepared on another core (or here,
+  // while that core is behind), each block with its masks and its lines
+  // (NotesLayout). Up to sixteen blocks in the ring: the thread is woken
+  // once per eight blocks. Waking a thread on the
   // other core is dear on a virtual machine, and a ring of four woke it
   // 400 times for a 108 MB file. Eight buffers or more make a file large.
   static constexpr size_t kReadAheadRing = 16;
@@ -389,6 +390,13 @@ class vtText {
       return {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(stop), star(marks.FirstStar),
               star(marks.SecondStar), star(marks.LastStar), marks.Stars, static_cast<std::uint8_t>(flags)};
     }
+    // A line with no brace or slash and at most one star (bit i of stars
+    // for character i).
+    static LineRecord OfPlain(size_t start, size_t stop, bool crlf, std::uint64_t stars) {
+      const std::uint16_t star = stars ? static_cast<std::uint16_t>(__builtin_ctzll(stars)) : kNoStar;
+      return {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(stop), star, kNoStar, star,
+              static_cast<std::uint8_t>(stars != 0), static_cast<std::uint8_t>(crlf ? kCrLf : 0)};
+    }
     void Into(vtLine::Marks& marks, bool& slash) const {
       auto star = [](std::uint16_t at) { return at == kNoStar ? vtLine::npos : size_t{at}; };
       marks = {star(FirstStar), star(SecondStar), star(LastStar), Stars, (Flags & kOpens) != 0, (Flags & kCloses) != 0};
@@ -396,17 +404,16 @@ class vtText {
     }
     size_t Next() const { return size_t{Stop} + ((Flags & kCrLf) ? 2 : 1); }
   };
-  // Where RecordLines writes: up to Capacity lines, their number in Count.
+  // Where PrepareBlock notes lines: up to Capacity, their number in Count.
   struct LineRecords {
     std::uint64_t* Count;
     LineRecord* Lines;
     size_t Capacity;
   };
-  static void RecordLines(const char* data, size_t length, const BlockMasks* masks, LineRecords records);
-  // Tabs become blanks and the blocks of p[0, valid) get their masks (bits
-  // past valid cleared); every block is loaded whole, so p holds a block's
-  // worth behind valid.
-  static void ClassifyBlocks(char* p, size_t valid, BlockMasks* out);
+  // A block read ahead: tabs become blanks, the blocks get their masks and
+  // the lines wholly inside are noted, a chunk at a time.
+  static void PrepareBlock(char* data, size_t length, BlockMasks* masks, LineRecords records);
+  static constexpr size_t kPrepareChunk = 4096;
 
   // Blocks are loaded whole: the buffer holds a block's worth behind its end.
   static constexpr size_t kBufferSlack = 64;

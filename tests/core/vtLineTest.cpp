@@ -44,7 +44,7 @@ TEST(vtLineView, SurvivesEveryRefillOfTheBuffer) {
     expected.push_back(line);
   }
   const std::string path = dir.Write("lines.vtx", content);
-  for (size_t size : {1, 2, 3, 7, 16, 17, 64, 100, 1001, 4096}) {
+  for (size_t size : {1, 2, 3, 7, 16, 17, 64, 100, 1001, 4096, 5001}) {
     vtText text("vtx");
     text.SetBufferSize(size);
     text.SetReadAhead(size % 2 ? vtText::ReadAhead::Always : vtText::ReadAhead::Never);
@@ -95,7 +95,7 @@ TEST(vtLineView, MarksAndKeyTestsAgreeWithThePlainLine) {
     lines.push_back(line);
   }
   const std::string path = dir.Write("marks.vtx", content);
-  for (size_t size : {5, 33, 64, 1001, 4096}) {
+  for (size_t size : {5, 33, 64, 1001, 4096, 5001}) {
     vtText text("vtx");
     text.SetBufferSize(size);
     text.SetReadAhead(size % 2 ? vtText::ReadAhead::Always : vtText::ReadAhead::Never);
