@@ -1,7 +1,7 @@
 // Reading a large file ahead on a thread of its own.
 //
 // The kernel's copy of a file into the read buffer, and the first pass
-// over each block, cost about half of reading a large description file
+// over each block, cost about a third of reading a large description file
 // line by line. A read-ahead thread does both on another core while the
 // reader works through the block before: the reader takes whole blocks
 // (Take), handing its spent one back in the same call, so the blocks go
