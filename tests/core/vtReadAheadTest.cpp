@@ -1,6 +1,6 @@
-// Reading ahead: the blocks come in file order, each prepared on the
-// thread, whatever the block and ring sizes; the end and a read error are
-// told; a reader that stops mid-file is not kept waiting.
+// Reading ahead: the blocks come in file order, each prepared, whatever
+// the block and ring sizes and whichever side read them; the end and a
+// read error are told; a reader that stops mid-file is not kept waiting.
 #include "core/vtReadAheadU.h"
 
 #include <fcntl.h>
@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cctype>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "support/TestGlobals.h"
 
@@ -55,6 +58,44 @@ TEST(vtReadAhead, BlocksComeInOrderPreparedWhateverTheSizes) {
       for (char& c : expected) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       EXPECT_EQ(read, expected) << blockBytes << " bytes a block, ring of " << ring;
     }
+}
+
+// The read-ahead thread is held in its first block until the taker has
+// prepared one itself (at most 10 s, so that a taker that only waits fails
+// the test rather than hang it): a taker never just waits while storage is
+// free.
+std::thread::id g_taker;
+std::atomic<bool> g_takerPrepared{false};
+
+void PrepareHeldOnTheThread(char* data, size_t length, size_t blockBytes, std::uint64_t* notes) {
+  if (std::this_thread::get_id() == g_taker) g_takerPrepared = true;
+  static const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!g_takerPrepared && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+  Prepare(data, length, blockBytes, notes);
+}
+
+TEST(vtReadAhead, TheTakerReadsAheadItselfWhileTheThreadIsBehind) {
+  testsupport::TempDir dir;
+  std::string content;
+  for (int i = 0; i < 1000; ++i) content += static_cast<char>('a' + i % 26);
+  const std::string path = dir.Write("data.txt", content);
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  g_taker = std::this_thread::get_id();
+  std::string read;
+  {
+    vtReadAhead ahead(fd, {100, 0, 1, 4}, PrepareHeldOnTheThread);
+    std::unique_ptr<char[]> data;
+    std::unique_ptr<std::uint64_t[]> notes;
+    size_t length = 0;
+    do {
+      ASSERT_TRUE(ahead.Take(data, notes, length));
+      read.append(data.get(), length);
+    } while (length > 0);
+  }
+  ::close(fd);
+  EXPECT_TRUE(g_takerPrepared);
+  for (char& c : content) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(read, content);
 }
 
 TEST(vtReadAhead, StopsMidFileAndTellsAReadError) {
